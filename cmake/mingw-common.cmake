@@ -1,0 +1,16 @@
+# What both mingw-w64 cross builds share. The POSIX-thread flavour of the compiler is used
+# where it is installed, so that std::mutex and friends are available.
+find_program(KEL_MINGW_CXX NAMES ${KEL_MINGW_TRIPLE}-g++-posix ${KEL_MINGW_TRIPLE}-g++ REQUIRED)
+find_program(KEL_MINGW_CC NAMES ${KEL_MINGW_TRIPLE}-gcc-posix ${KEL_MINGW_TRIPLE}-gcc REQUIRED)
+set(CMAKE_C_COMPILER ${KEL_MINGW_CC})
+set(CMAKE_CXX_COMPILER ${KEL_MINGW_CXX})
+set(CMAKE_RC_COMPILER ${KEL_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KEL_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+find_program(KEL_WINE NAMES wine)
+if(KEL_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${KEL_WINE})
+endif()

@@ -1,0 +1,92 @@
+// The host's view of the engine: entry-point types, the heap descriptor and the call constants.
+//
+// A host loads the engine library, looks up the entry points by their plain names and drives a
+// script through them in this order:
+//   DoDaDllInit mode 0 (interface check), mode 1 (context), mode 2 (variable table),
+//   mode 3 (string heap), ProcessDaBatBuffer once per script text, mode 99 (shutdown).
+// The host owns the memory of the context, the variable table and the heap; the engine only
+// formats and fills it, and grows the heap inside the host's reservation.
+#ifndef KEL_KEL_HOST_H
+#define KEL_KEL_HOST_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define KEL_CDECL __cdecl
+#define KEL_STDCALL __stdcall
+#else
+#define KEL_CDECL
+#define KEL_STDCALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// The second byte of mode 0's arg2 carries the interface version the host was written for.
+#define KEL_INTERFACE_VERSION 19
+#define KEL_INTERFACE_ARG (KEL_INTERFACE_VERSION << 8)
+// Mode 0's answer when the versions match.
+#define KEL_INTERFACE_OK 64444
+
+// DoDaDllInit modes.
+#define KEL_MODE_CHECK 0
+#define KEL_MODE_CONTEXT 1
+#define KEL_MODE_VARIABLES 2
+#define KEL_MODE_HEAP 3
+#define KEL_MODE_SHUTDOWN 99
+
+// The context block the host allocates (zero-filled, movable) must hold at least this many
+// bytes; the engine refuses a smaller one.
+#define KEL_CONTEXT_BYTES 262144
+
+// Slots for the main variable table: mode 1 answers the byte size of one slot, and the host
+// allocates slot-count times that (zero-filled, movable) and hands it to mode 2.
+#define KEL_DEFAULT_VARIABLE_SLOTS 2000
+
+// The heap descriptor: the host fills it before mode 3 and the engine updates it whenever it
+// commits more of the reservation. Byte 0 non-zero marks it valid; the base address stands at
+// byte 8 and the committed size at byte 420. `reservedBytes` tells the engine how far it may
+// grow; 0 means "as far as the system lets the commit go".
+typedef struct KelHeapDescriptor {
+  uint8_t active;
+  uint8_t unused1[7];
+  void* base;
+  uint8_t unused2[420 - 8 - sizeof(void*)];
+  uint32_t committedBytes;
+  uint32_t reservedBytes;
+} KelHeapDescriptor;
+
+// One row of a keyword table in the engine's row format; a host's own table (handed to
+// ProcessDaBatBuffer) uses the name fields and ends with a row whose name length is 0.
+typedef struct KelKeywordRow {
+  uint32_t id;
+  uint32_t kind;
+  uint32_t argTypesLow;
+  uint32_t argTypesHigh;
+  uint32_t argCounts;
+  uint16_t nameLength;
+  char name[34];
+} KelKeywordRow;
+
+typedef int32_t(KEL_CDECL* KelDoDaDllInitFn)(void* hostWindow, void* contextHandle, intptr_t arg2,
+                                             int16_t mode, intptr_t arg4, const char* text5,
+                                             intptr_t arg6);
+
+typedef int32_t(KEL_CDECL* KelProcessDaBatBufferFn)(void* hostWindow, void* contextHandle,
+                                                    void* scriptHandle, void* hostCallback,
+                                                    const void* hostKeywords);
+
+#ifdef __cplusplus
+}  // extern "C"
+
+static_assert(sizeof(KelKeywordRow) == 56 && offsetof(KelKeywordRow, nameLength) == 20 &&
+                  offsetof(KelKeywordRow, name) == 22,
+              "keyword rows are 56 bytes with the name length at 20 and the name at 22");
+static_assert(offsetof(KelHeapDescriptor, base) == 8 &&
+                  offsetof(KelHeapDescriptor, committedBytes) == 420,
+              "the heap descriptor's base and committed size stand at bytes 8 and 420");
+#endif
+
+#endif  // KEL_KEL_HOST_H

@@ -1,0 +1,3 @@
+target_sources(kelengine PRIVATE
+  errors/error_state.cpp
+  errors/messages.cpp)

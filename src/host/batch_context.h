@@ -1,0 +1,100 @@
+// The BatchContext: all the state of one script's interpreter, in one flat record that the
+// host allocates zero-filled and the engine fills. Every routine takes it first.
+//
+// The record stays plain data (no constructors, no owning members) because the host owns its
+// memory, hands it over as a movable handle and may free it without calling the engine.
+#ifndef KEL_HOST_BATCH_CONTEXT_H
+#define KEL_HOST_BATCH_CONTEXT_H
+
+#include <cstdint>
+#include <type_traits>
+
+#include "errors/error_state.h"
+#include "kel/kel_host.h"
+#include "lang/variables.h"
+#include "platform/platform.h"
+
+namespace kel {
+
+constexpr std::size_t kLineBufferBytes = 2050;
+constexpr std::size_t kPathBytes = 261;
+constexpr std::size_t kHostTextBytes = 261;
+constexpr std::uint16_t kNoFunction = 65535;
+
+struct BatchContext {
+  // Host binding.
+  void* hostWindow;
+  void* parentWindow;
+  platform::MemoryHandle selfHandle;
+  void* hostCallback;
+  const void* hostKeywords;
+  std::uint32_t notifyMask;
+  char hostText1[kHostTextBytes];  // identification texts of the host, only kept
+  char hostText2[kHostTextBytes];
+  char hostText3[kHostTextBytes];
+  char hostText4[kHostTextBytes];
+  std::int32_t windowBottom;  // bottom edge of a default-placed window
+
+  // Variable storage: the current frame, and the table of all frames.
+  platform::MemoryHandle varTable;
+  VariableSlot* varSlots;  // the current table while it is locked
+  std::uint16_t varCapacity;
+  std::uint16_t varCount;
+  std::uint16_t currentFrame;
+  std::uint32_t runSerial;
+  std::uint32_t runStartTicks;
+  std::uint32_t serialCounter;
+  FrameEntry frames[kMaxLocalFrames + 1];
+  // The variable that receives the statement's result (kept by DropWild).
+  std::uint16_t resultSlot;
+  std::uint16_t resultFrame;
+
+  // String heap.
+  std::uint8_t* heapBase;
+  KelHeapDescriptor* heapDescriptor;
+  std::uint32_t heapEnd;        // offset of the end sentinel
+  std::uint32_t heapCommitted;  // committed bytes when there is no descriptor
+
+  // Script position.
+  char lineBuffer[kLineBufferBytes];
+  std::uint32_t nextLineOffset;
+  std::uint32_t lineStartOffset;
+  char scriptPath[kPathBytes];
+  std::uint32_t includeMode;
+  std::uint16_t runningFunction;  // the user-defined function whose body runs; kNoFunction
+
+  // Errors.
+  ErrorState errors;
+
+  // Run control.
+  std::int32_t stopRequested;
+  std::int32_t stopByUser;
+  std::int32_t announceStop;
+  std::int32_t noYield;
+  std::uint32_t breakFlags;
+  std::int32_t pumpingSuspended;
+  void* waitCursor;
+  void* arrowCursor;
+  void* currentCursor;
+  std::uint32_t hotkeyPause;
+  std::int32_t runResult;
+
+  // Settings.
+  std::int32_t decimals;
+  std::uint32_t codePage;
+  std::int32_t soundsOn;
+  std::int32_t prettyDialogs;
+
+  // Set by mode 1; a context whose marker is missing is refused by the later modes.
+  std::uint32_t initialisedMarker;
+};
+
+constexpr std::uint32_t kContextMarker = 0x4B454C31;  // "KEL1"
+
+static_assert(std::is_trivially_copyable_v<BatchContext> && std::is_standard_layout_v<BatchContext>,
+              "the context is plain data in host-owned memory");
+static_assert(sizeof(BatchContext) <= KEL_CONTEXT_BYTES, "the host's context block holds it");
+
+}  // namespace kel
+
+#endif  // KEL_HOST_BATCH_CONTEXT_H

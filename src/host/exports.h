@@ -1,0 +1,33 @@
+// The entry points the engine library exports to hosts and extenders, by their plain names.
+#ifndef KEL_HOST_EXPORTS_H
+#define KEL_HOST_EXPORTS_H
+
+#include <cstdint>
+
+#include "kel/kel_host.h"
+
+#if defined(_WIN32)
+#define KEL_EXPORT  // the module-definition file names the exports
+#else
+#define KEL_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" {
+
+KEL_EXPORT std::int32_t KEL_CDECL DoDaDllInit(void* hostWindow, void* contextHandle,
+                                              std::intptr_t arg2, std::int16_t mode,
+                                              std::intptr_t arg4, const char* text5,
+                                              std::intptr_t arg6);
+KEL_EXPORT std::int32_t KEL_CDECL ProcessDaBatBuffer(void* hostWindow, void* contextHandle,
+                                                     void* scriptHandle, void* hostCallback,
+                                                     const void* hostKeywords);
+KEL_EXPORT std::int32_t KEL_CDECL HotKeyCheck(void* contextHandle, void* targetWindow,
+                                              std::uint32_t messageKind, std::uint32_t keyCode,
+                                              const void* hotkeyTable);
+KEL_EXPORT std::uint16_t KEL_CDECL find_var(void* context, const char* name, std::int32_t report);
+KEL_EXPORT std::uint32_t KEL_CDECL VMalloc(void* context, std::uint32_t size);
+KEL_EXPORT void KEL_CDECL VFree(void* context, std::uint32_t offset);
+
+}  // extern "C"
+
+#endif  // KEL_HOST_EXPORTS_H

@@ -1,0 +1,43 @@
+// The array record: a header of up to five dimension sizes followed directly by the elements,
+// one Value each, in row-major order, in one movable block whose lock count counts the
+// holders of the array.
+#ifndef KEL_LANG_ARRAY_RECORD_H
+#define KEL_LANG_ARRAY_RECORD_H
+
+#include <cstdint>
+
+#include "lang/value.h"
+
+namespace kel {
+
+struct BatchContext;
+
+constexpr int kMaxDimensions = 5;
+
+#pragma pack(push, 4)
+struct ArrayRecord {
+  std::uint32_t sizes[kMaxDimensions];  // 0 beyond the dimension count
+  std::uint8_t dimensionCount;          // 0 is an empty array
+  std::uint8_t creatorFlag;
+  std::uint16_t reserved1;
+  Value* elements;  // follow the header directly
+  std::uint32_t elementCount;
+  std::uint32_t dataSize;  // sizeof(Value) times elementCount
+  std::uint32_t reserved2;
+};
+#pragma pack(pop)
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(ArrayRecord) == 40, "the array header is 40 bytes in the 32-bit layout");
+#endif
+
+// Adds a holder to the array whose locked record is `record`.
+void AddArrayHolder(ArrayRecord* record);
+// Gives up one holder; the last one releases every element and frees the block.
+void ReleaseArrayHolder(BatchContext& context, ArrayRecord* record);
+// How many holders the array has.
+unsigned ArrayHolderCount(const ArrayRecord* record);
+
+}  // namespace kel
+
+#endif  // KEL_LANG_ARRAY_RECORD_H

@@ -1,0 +1,129 @@
+// The Value record that carries every datum, and its conversions between integer, float,
+// ANSI text and UTF-16 text.
+//
+// A Value may carry several representations of one datum at once: a conversion adds one and
+// marks it present, so a number printed once keeps its text. Texts live in the context's string
+// heap and are referred to by offsets from the heap base (0 is the empty text).
+#ifndef KEL_LANG_VALUE_H
+#define KEL_LANG_VALUE_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kel {
+
+struct BatchContext;
+
+// The bytes of a COM VARIANT on this build.
+constexpr std::size_t kVariantBytes = sizeof(void*) == 4 ? 16 : 24;
+
+// Representation bits of `Value::flags`.
+enum ValueFlag : std::uint32_t {
+  kValueInteger = 0x001,
+  kValueText = 0x002,
+  kValueFileHandle = 0x004,
+  kValueNoValue = 0x008,
+  kValueFloat = 0x020,
+  kValueBufferHandle = 0x040,
+  kValueWideText = 0x080,
+  kValueArray = 0x100,
+  kValueObject = 0x200,
+  kValueObjectCompanion = 0x400,
+  kValueComTemporary = 0x800,
+};
+
+// The bits that mean "this holder has a value" (as opposed to a known name without one).
+constexpr std::uint32_t kValueHolding =
+    kValueInteger | kValueText | kValueFloat | kValueWideText | kValueArray | kValueObject;
+
+#pragma pack(push, 4)
+struct Value {
+  std::uint8_t objectData[kVariantBytes];  // a VARIANT when the object bit is set
+  double floatValue;
+  std::int32_t intValue;  // also the number of a file or buffer handle
+  std::uint32_t flags;
+  std::uintptr_t textRef;  // heap offset of the ANSI text, or the array block's address
+  std::uint32_t wideRef;   // heap offset of the UTF-16 text
+  std::uint32_t unused;    // never read nor copied by the value operations
+};
+
+// The Values the evaluator hands around remember where they were copied from, so that
+// assignment through them and the release rules of shared texts and objects work.
+struct EvalValue {
+  Value value;
+  std::uintptr_t originElement;  // address of the kind-3 holder copied from, else 0
+  std::uint16_t originSlot;      // slot copied from; kOriginElement for an element
+  std::uint16_t originFrame;     // that slot's frame
+};
+#pragma pack(pop)
+
+constexpr std::uint16_t kOriginNone = 65535;
+constexpr std::uint16_t kOriginElement = 65534;
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(Value) == 44, "a Value is 44 bytes in the 32-bit layout");
+static_assert(offsetof(Value, floatValue) == 16 && offsetof(Value, intValue) == 24 &&
+                  offsetof(Value, flags) == 28 && offsetof(Value, textRef) == 32 &&
+                  offsetof(Value, wideRef) == 36,
+              "Value fields stand where extenders and hosts read them");
+#endif
+
+// The kinds of holder the copy and release operations work on.
+enum HolderKind : std::uint32_t {
+  kHolderSlot = 1,   // a variable slot (index = slot number)
+  kHolderEval = 2,   // an EvalValue with its origin fields
+  kHolderOther = 3,  // an array element or a function's private Value
+};
+
+// ReleaseValue kind bits.
+constexpr std::uint32_t kReleaseKeepObject = 0x100;
+constexpr std::uint32_t kReleaseKeepArray = 0x200;
+// SetIntegerValue kind bit: keep the first word of objectData.
+constexpr std::uint32_t kSetKeepVariantType = 0x100;
+
+// CopyValue mode bits: low 4 bits source kind, next 4 destination kind.
+constexpr std::uint32_t kCopyToSlot = 0x10;
+constexpr std::uint32_t kCopyToEval = 0x20;
+constexpr std::uint32_t kCopyToOther = 0x30;
+constexpr std::uint32_t kCopyFrameGiven = 0x100;
+constexpr std::uint32_t kCopyDuplicateTexts = 0x200;
+constexpr std::uint32_t kCopyAddObjectReference = 0x400;
+constexpr std::uint32_t kCopyAddArrayHolder = 0x800;
+
+// Room for any number's text (FormatInteger in radix 2 needs 33, FormatFloat at most 40).
+constexpr std::size_t kNumberTextBytes = 64;
+
+void SetIntegerValue(BatchContext& context, Value& value, std::uint32_t kind, std::int32_t number);
+void ReleaseValue(BatchContext& context, Value& value, std::uint32_t index, std::uint32_t kind);
+bool CopyValue(BatchContext& context, const Value& source, Value& destination,
+               std::uint32_t sourceIndex, std::uint32_t mode);
+
+bool ToInteger(BatchContext& context, Value& value, bool allowFloat);
+bool ToText(BatchContext& context, Value& value);
+bool ToWideText(BatchContext& context, Value& value);
+bool ToFloat(BatchContext& context, Value& value);
+
+std::size_t FormatInteger(std::int32_t number, char* buffer, int radix);
+std::size_t FormatInteger(std::int32_t number, char16_t* buffer, int radix);
+bool FormatFloat(BatchContext& context, double number, char* buffer);
+
+std::int32_t ParseInteger(const char* text);
+std::int32_t ParseInteger(const char16_t* text);
+bool ParseFloat(BatchContext& context, const char* text, double* out);
+std::int32_t ParseRadix(const char* text, int radix);
+std::int32_t ParseRadix(const char16_t* text, int radix);
+bool IsIntegerText(const char* text);
+bool IsIntegerText(const char16_t* text);
+bool IsHexText(const char* text);
+bool IsHexText(const char16_t* text);
+
+// The heap texts of a Value (an empty text for reference 0).
+const char* ValueText(const BatchContext& context, const Value& value);
+const char16_t* ValueWideText(const BatchContext& context, const Value& value);
+
+// The script function Decimals: stores the new setting, returns the previous one.
+std::int32_t SetDecimals(BatchContext& context, std::int32_t decimals);
+
+}  // namespace kel
+
+#endif  // KEL_LANG_VALUE_H

@@ -1,0 +1,101 @@
+// Variable slots, the main table and the local frames of running functions, lookup by name,
+// assignment, removal, and pointer texts that name a variable in a given frame.
+#ifndef KEL_LANG_VARIABLES_H
+#define KEL_LANG_VARIABLES_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "lang/value.h"
+#include "platform/platform.h"
+
+namespace kel {
+
+struct BatchContext;
+
+constexpr std::size_t kNameBytes = 32;
+constexpr std::size_t kMaxNameLength = 30;
+constexpr std::uint16_t kNoSlot = 65535;
+constexpr int kMaxLocalFrames = 100;
+
+#pragma pack(push, 4)
+struct VariableSlot {
+  Value value;
+  char slotName[kNameBytes];  // lower case, zero-terminated; the last byte is always 0
+};
+#pragma pack(pop)
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(VariableSlot) == 76, "a variable slot is 76 bytes in the 32-bit layout");
+#endif
+
+// One entry of the frame table; entry 0 is the host's main table.
+struct FrameEntry {
+  std::uint16_t number;
+  std::uint16_t capacity;
+  std::uint16_t count;
+  std::uint16_t marker;  // 65535
+  platform::MemoryHandle handle;
+  std::uint32_t serial;
+  std::uint32_t ticks;
+};
+
+// What EnterFrame saves so that LeaveFrame can restore the frame that was current.
+struct SavedFrame {
+  std::uint16_t number;
+  std::uint16_t capacity;
+  platform::MemoryHandle handle;
+  std::uint32_t serial;
+  std::uint32_t ticks;
+};
+
+// The parts of a pointer text.
+struct PointerTarget {
+  std::uint32_t frame;
+  std::uintptr_t handle;
+  std::uint32_t serial;
+  std::uint32_t ticks;
+  char name[kNameBytes];
+};
+
+// Folds a name of any length into at most 30 lower-case characters (the by-name operations'
+// rule); `out` gets kNameBytes bytes.
+void FoldName(const char* name, std::size_t length, char* out);
+
+std::uint16_t FindSlot(BatchContext& context, const char* name);
+std::uint16_t find_var(BatchContext& context, const char* name, bool report);
+// Finds the slot of a folded name or makes one with the no-value bit; kNoSlot and 3097 when
+// the table is full.
+std::uint16_t FindOrCreateSlot(BatchContext& context, const char* name);
+
+enum VariableType : std::uint32_t {
+  kVariableInteger = 1,
+  kVariableText = 2,
+  kVariableWideText = 128,
+  kVariableArray = 256,
+};
+void SetVariable(BatchContext& context, const char* name, const void* text, std::int32_t number,
+                 std::uint32_t type);
+void AssignValue(BatchContext& context, const char* name, const Value& value);
+bool VariableText(BatchContext& context, const char* name, char* buffer, std::size_t size);
+void RemoveSlot(BatchContext& context, std::uint16_t index);
+int RemoveByPrefix(BatchContext& context, const char* pattern);
+
+int AllocateFrame(BatchContext& context, std::uint16_t capacity);
+bool FreeFrame(BatchContext& context, int number);
+bool EnterFrame(BatchContext& context, int number, SavedFrame& saved);
+bool LeaveFrame(BatchContext& context, const SavedFrame& saved);
+
+// "#VAR$PTR#" + frame (4 hex) + handle, serial, ticks (8 hex each) + name.
+std::size_t MakePointerText(BatchContext& context, const char* name, char* out, std::size_t size);
+bool ParsePointer(BatchContext& context, const char* text, PointerTarget& target);
+bool ReadViaPointer(BatchContext& context, const char* text, EvalValue& result);
+bool WriteViaPointer(BatchContext& context, const char* text, const Value& value);
+bool PointerHoldsArray(BatchContext& context, const char* text);
+
+// The slots of the current table.
+VariableSlot* CurrentSlots(BatchContext& context);
+
+}  // namespace kel
+
+#endif  // KEL_LANG_VARIABLES_H

@@ -1,0 +1,2 @@
+target_sources(kelengine PRIVATE
+  loader/script_text.cpp)

@@ -1,0 +1,181 @@
+// Movable global-memory handles and address-space reservations on POSIX systems.
+#include "platform/platform.h"
+#include "platform/posix/posix_internal.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace kel::platform {
+namespace {
+
+// A handle points at one of these; the data moves only through GlobalReallocate while the
+// block is unlocked, exactly as a movable block does on Windows.
+struct Block {
+  std::uint32_t magic;
+  unsigned locks;
+  std::size_t size;
+  void* data;
+};
+constexpr std::uint32_t kBlockMagic = 0x4B454C42;  // "BLEK"
+
+// The data of a block carries a pointer back to its Block in front of it, so that the address
+// of a locked block leads back to its handle.
+constexpr std::size_t kDataPrefix = 16;
+
+void* AllocateData(Block* block, std::size_t bytes, Fill fill) {
+  // A zero-byte block still gets an address so that locking it never yields null.
+  std::size_t total = kDataPrefix + (bytes ? bytes : 1);
+  auto* raw = static_cast<char*>(fill == Fill::Zero ? std::calloc(total, 1) : std::malloc(total));
+  if (raw == nullptr) return nullptr;
+  *reinterpret_cast<Block**>(raw) = block;
+  return raw + kDataPrefix;
+}
+
+char* RawOf(void* data) {
+  return static_cast<char*>(data) - kDataPrefix;
+}
+
+Block* AsBlock(MemoryHandle handle) {
+  auto* block = static_cast<Block*>(handle);
+  if (block == nullptr || block->magic != kBlockMagic) return nullptr;
+  return block;
+}
+
+struct Reservation {
+  char* base;
+  std::size_t bytes;
+};
+std::mutex reservationLock;
+std::vector<Reservation> reservations;
+
+}  // namespace
+
+MemoryHandle GlobalAllocate(std::size_t bytes, Fill fill) {
+  auto* block = static_cast<Block*>(std::malloc(sizeof(Block)));
+  if (block == nullptr) {
+    posix::SetLastSystemError(kErrorNotEnoughMemory);
+    return nullptr;
+  }
+  void* data = AllocateData(block, bytes, fill);
+  if (data == nullptr) {
+    std::free(block);
+    posix::SetLastSystemError(kErrorNotEnoughMemory);
+    return nullptr;
+  }
+  *block = Block{kBlockMagic, 0, bytes, data};
+  return block;
+}
+
+MemoryHandle GlobalReallocate(MemoryHandle handle, std::size_t bytes, Fill fill) {
+  Block* block = AsBlock(handle);
+  if (block == nullptr || block->locks != 0) return nullptr;
+  auto* raw =
+      static_cast<char*>(std::realloc(RawOf(block->data), kDataPrefix + (bytes ? bytes : 1)));
+  if (raw == nullptr) {
+    posix::SetLastSystemError(kErrorNotEnoughMemory);
+    return nullptr;
+  }
+  void* data = raw + kDataPrefix;
+  if (fill == Fill::Zero && bytes > block->size)
+    std::memset(static_cast<char*>(data) + block->size, 0, bytes - block->size);
+  block->data = data;
+  block->size = bytes;
+  return block;
+}
+
+void* GlobalLock(MemoryHandle handle) {
+  Block* block = AsBlock(handle);
+  if (block == nullptr) return nullptr;
+  ++block->locks;
+  return block->data;
+}
+
+unsigned GlobalUnlock(MemoryHandle handle) {
+  Block* block = AsBlock(handle);
+  if (block == nullptr) return 0;
+  if (block->locks > 0) --block->locks;
+  return block->locks;
+}
+
+unsigned GlobalLockCount(MemoryHandle handle) {
+  Block* block = AsBlock(handle);
+  return block ? block->locks : 0;
+}
+
+MemoryHandle GlobalHandleOf(const void* lockedAddress) {
+  if (lockedAddress == nullptr) return nullptr;
+  auto* raw = static_cast<const char*>(lockedAddress) - kDataPrefix;
+  return AsBlock(*reinterpret_cast<Block* const*>(raw));
+}
+
+std::size_t GlobalSize(MemoryHandle handle) {
+  Block* block = AsBlock(handle);
+  return block ? block->size : 0;
+}
+
+bool GlobalFree(MemoryHandle handle) {
+  Block* block = AsBlock(handle);
+  if (block == nullptr) return false;
+  std::free(RawOf(block->data));
+  block->magic = 0;
+  std::free(block);
+  return true;
+}
+
+void* ReserveAddressSpace(std::size_t bytes) {
+  void* base = mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (base == MAP_FAILED) {
+    posix::SetLastSystemError(kErrorNotEnoughMemory);
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> guard(reservationLock);
+  reservations.push_back({static_cast<char*>(base), bytes});
+  return base;
+}
+
+bool CommitMemory(void* base, std::size_t bytes) {
+  char* start = static_cast<char*>(base);
+  {
+    // Only ever touch memory inside a reservation of ours: past its end may lie somebody
+    // else's mapping, which mprotect would happily change.
+    std::lock_guard<std::mutex> guard(reservationLock);
+    bool inside = false;
+    for (const Reservation& r : reservations)
+      if (start >= r.base && bytes <= r.bytes &&
+          start - r.base <= static_cast<std::ptrdiff_t>(r.bytes - bytes))
+        inside = true;
+    if (!inside) {
+      posix::SetLastSystemError(kErrorNotEnoughMemory);
+      return false;
+    }
+  }
+  if (mprotect(base, bytes, PROT_READ | PROT_WRITE) != 0) {
+    posix::SetLastSystemError(kErrorNotEnoughMemory);
+    return false;
+  }
+  return true;
+}
+
+void ReleaseAddressSpace(void* base, std::size_t bytes) {
+  {
+    std::lock_guard<std::mutex> guard(reservationLock);
+    for (auto it = reservations.begin(); it != reservations.end(); ++it)
+      if (it->base == base) {
+        reservations.erase(it);
+        break;
+      }
+  }
+  munmap(base, bytes);
+}
+
+std::size_t PageSize() {
+  return static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+}  // namespace kel::platform

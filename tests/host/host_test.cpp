@@ -1,0 +1,135 @@
+// The exported entry points, called in the host's order from a program that loads the engine
+// library as any host does.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "kel/kel_host.h"
+#include "platform/platform.h"
+
+namespace {
+
+namespace platform = kel::platform;
+
+#if defined(_WIN32)
+constexpr char kLibrary[] = "kel.dll";
+#else
+constexpr char kLibrary[] = "libkel.so";
+#endif
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char path[4096];
+    static const int anchor = 0;
+    std::string self(path, platform::ModulePathOf(&anchor, path, sizeof path));
+    std::string directory = self.substr(0, self.find_last_of("/\\") + 1);
+    library_ = platform::LoadSharedLibrary((directory + kLibrary).c_str());
+    ASSERT_NE(library_, nullptr) << directory + kLibrary;
+    init_ = reinterpret_cast<KelDoDaDllInitFn>(platform::FindSymbol(library_, "DoDaDllInit"));
+    run_ = reinterpret_cast<KelProcessDaBatBufferFn>(
+        platform::FindSymbol(library_, "ProcessDaBatBuffer"));
+    ASSERT_NE(init_, nullptr);
+    ASSERT_NE(run_, nullptr);
+  }
+  void TearDown() override {
+    if (heap_) platform::ReleaseAddressSpace(heap_, kReservation);
+    if (table_) platform::GlobalFree(table_);
+    if (context_) platform::GlobalFree(context_);
+    if (library_) platform::FreeSharedLibrary(library_);
+  }
+
+  // Modes 0..3 in order; the slot size that mode 1 answered.
+  std::int32_t StartContext() {
+    EXPECT_EQ(init_(nullptr, nullptr, KEL_INTERFACE_ARG, KEL_MODE_CHECK, 0, nullptr, 0),
+              KEL_INTERFACE_OK);
+    context_ = platform::GlobalAllocate(KEL_CONTEXT_BYTES, platform::Fill::Zero);
+    std::int32_t slotBytes = init_(nullptr, context_, 0, KEL_MODE_CONTEXT, 0, "host test", 0);
+    table_ = platform::GlobalAllocate(std::size_t(slotBytes) * 100, platform::Fill::Zero);
+    EXPECT_EQ(init_(nullptr, context_, reinterpret_cast<std::intptr_t>(table_), KEL_MODE_VARIABLES,
+                    100, "", 0),
+              1);
+    heap_ = platform::ReserveAddressSpace(kReservation);
+    EXPECT_TRUE(platform::CommitMemory(heap_, 65536));
+    descriptor_.active = 1;
+    descriptor_.base = heap_;
+    descriptor_.committedBytes = 65536;
+    descriptor_.reservedBytes = kReservation;
+    EXPECT_EQ(init_(nullptr, context_, reinterpret_cast<std::intptr_t>(heap_), KEL_MODE_HEAP, 65536,
+                    nullptr, reinterpret_cast<std::intptr_t>(&descriptor_)),
+              1);
+    return slotBytes;
+  }
+
+  std::int32_t RunText(const void* bytes, std::size_t size) {
+    platform::MemoryHandle script = platform::GlobalAllocate(size + 2, platform::Fill::Zero);
+    std::memcpy(platform::GlobalLock(script), bytes, size);
+    platform::GlobalUnlock(script);
+    std::int32_t result = run_(nullptr, context_, script, nullptr, nullptr);
+    platform::GlobalFree(script);
+    return result;
+  }
+
+  static constexpr std::size_t kReservation = 8 * 1024 * 1024;
+  void* library_ = nullptr;
+  KelDoDaDllInitFn init_ = nullptr;
+  KelProcessDaBatBufferFn run_ = nullptr;
+  platform::MemoryHandle context_ = nullptr;
+  platform::MemoryHandle table_ = nullptr;
+  void* heap_ = nullptr;
+  KelHeapDescriptor descriptor_{};
+};
+
+TEST_F(HostTest, TheHostCallOrderRunsAScriptAndShutsDown) {
+  std::int32_t slotBytes = StartContext();
+  EXPECT_EQ(slotBytes, sizeof(void*) == 4 ? 76 : 88);
+  EXPECT_EQ(RunText("", 1), 1) << "an empty script runs";
+  const char ansi[] = "x = 1\r\ny = 2\r";
+  EXPECT_EQ(RunText(ansi, sizeof ansi), 1);
+  const char utf16le[] =
+      "\xFF\xFEx\0=\0 \0"
+      "1\0\0";
+  EXPECT_EQ(RunText(utf16le, sizeof utf16le), 1);
+  EXPECT_EQ(RunText("\xFF\xFE\0", 4), 1) << "a text that is only a byte-order mark is empty";
+  EXPECT_EQ(RunText("again", 6), 1) << "a context runs any number of texts";
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+  EXPECT_EQ(RunText("", 1), 0) << "a context that was shut down runs nothing";
+}
+
+TEST_F(HostTest, BadHandlesAndModesAreRefused) {
+  EXPECT_EQ(init_(nullptr, nullptr, 0, KEL_MODE_CONTEXT, 0, nullptr, 0), 0);
+  EXPECT_EQ(init_(nullptr, nullptr, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 0);
+  EXPECT_EQ(init_(nullptr, nullptr, 0, 42, 0, nullptr, 0), 0);
+  EXPECT_EQ(init_(nullptr, nullptr, 0, -1, 0, nullptr, 0), 0);
+  platform::MemoryHandle small = platform::GlobalAllocate(64, platform::Fill::Zero);
+  EXPECT_EQ(init_(nullptr, small, 0, KEL_MODE_CONTEXT, 0, nullptr, 0), 0)
+      << "a context block too small";
+  platform::GlobalFree(small);
+  context_ = platform::GlobalAllocate(KEL_CONTEXT_BYTES, platform::Fill::Zero);
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_VARIABLES, 10, nullptr, 0), 0)
+      << "mode 2 before mode 1";
+  EXPECT_EQ(run_(nullptr, context_, nullptr, nullptr, nullptr), 0);
+  ASSERT_GT(init_(nullptr, context_, 0, KEL_MODE_CONTEXT, 0, nullptr, 0), 0);
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_VARIABLES, 10, nullptr, 0), 0) << "no table";
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_HEAP, 65536, nullptr, 0), 0) << "no heap";
+  platform::MemoryHandle text = platform::GlobalAllocate(8, platform::Fill::Zero);
+  EXPECT_EQ(run_(nullptr, context_, text, nullptr, nullptr), 0) << "no variable table or heap yet";
+  std::memset(platform::GlobalLock(text), 'a', 8);
+  platform::GlobalUnlock(text);
+  EXPECT_EQ(run_(nullptr, context_, text, nullptr, nullptr), 0) << "a text without its terminator";
+  platform::GlobalFree(text);
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+}
+
+#if !defined(_WIN32)
+// On Windows a version mismatch shows a modal box; elsewhere it is reported on standard error.
+TEST_F(HostTest, AnInterfaceMismatchIsRefused) {
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(init_(nullptr, nullptr, 18 << 8, KEL_MODE_CHECK, 0, nullptr, 0), 0);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("Version Interface Incompatible"),
+            std::string::npos);
+}
+#endif
+
+}  // namespace
