@@ -1,3 +1,4 @@
 target_sources(kelengine PRIVATE
   errors/error_state.cpp
-  errors/messages.cpp)
+  errors/messages.cpp
+  errors/report.cpp)

@@ -1,2 +1,3 @@
 target_sources(kelengine PRIVATE
+  loader/definitions.cpp
   loader/script_text.cpp)
