@@ -137,6 +137,36 @@ std::int32_t RoundHalfAway(double x) {
   return static_cast<std::int32_t>(x >= 0 ? x + 0.5 : x - 0.5);
 }
 
+// The decimal text of an integer or float Value; false for anything else.
+bool FormatNumber(BatchContext& context, const Value& value, char* buffer) {
+  if ((value.flags & kValueInteger) != 0) {
+    FormatIntegerInto(value.intValue, buffer, 10);
+    return true;
+  }
+  return (value.flags & kValueFloat) != 0 && FormatFloat(context, value.floatValue, buffer);
+}
+
+// Records a new heap text in the Value; a failed allocation (offset 0) is 3096.
+bool StoreText(BatchContext& context, Value& value, std::uint32_t offset) {
+  if (offset == 0) {
+    SetError(context, kErrOutOfStringMemory);
+    return false;
+  }
+  value.textRef = offset;
+  value.flags |= kValueText;
+  return true;
+}
+
+bool StoreWideText(BatchContext& context, Value& value, std::uint32_t offset) {
+  if (offset == 0) {
+    SetError(context, kErrOutOfStringMemory);
+    return false;
+  }
+  value.wideRef = offset;
+  value.flags |= kValueWideText;
+  return true;
+}
+
 // Converts the Value's ANSI text to UTF-16 into a new heap block.
 bool WidenText(BatchContext& context, Value& value) {
   const char* text = ValueText(context, value);
@@ -150,13 +180,7 @@ bool WidenText(BatchContext& context, Value& value) {
     if (units < 0) return false;
     offset = HeapCopyWide(context, wide.data(), static_cast<std::size_t>(units));
   }
-  if (offset == 0) {
-    SetError(context, kErrOutOfStringMemory);
-    return false;
-  }
-  value.wideRef = offset;
-  value.flags |= kValueWideText;
-  return true;
+  return StoreWideText(context, value, offset);
 }
 
 // Converts the Value's UTF-16 text to ANSI into a new heap block.
@@ -172,13 +196,7 @@ bool NarrowWideText(BatchContext& context, Value& value) {
     if (bytes < 0) return false;
     offset = HeapCopyText(context, text.data(), static_cast<std::size_t>(bytes));
   }
-  if (offset == 0) {
-    SetError(context, kErrOutOfStringMemory);
-    return false;
-  }
-  value.textRef = offset;
-  value.flags |= kValueText;
-  return true;
+  return StoreText(context, value, offset);
 }
 
 // Objects are converted by the automation support; this build has none, so no Value can
@@ -327,23 +345,8 @@ bool ToText(BatchContext& context, Value& value) {
     return ObjectToPlain(context, value) && ToText(context, value);
   if ((value.flags & kValueWideText) != 0) return NarrowWideText(context, value);
   char buffer[kNumberTextBytes];
-  std::size_t length;
-  if ((value.flags & kValueInteger) != 0) {
-    length = FormatIntegerInto(value.intValue, buffer, 10);
-  } else if ((value.flags & kValueFloat) != 0) {
-    if (!FormatFloat(context, value.floatValue, buffer)) return false;
-    length = std::strlen(buffer);
-  } else {
-    return false;
-  }
-  std::uint32_t offset = HeapCopyText(context, buffer, length);
-  if (offset == 0) {
-    SetError(context, kErrOutOfStringMemory);
-    return false;
-  }
-  value.textRef = offset;
-  value.flags |= kValueText;
-  return true;
+  if (!FormatNumber(context, value, buffer)) return false;
+  return StoreText(context, value, HeapCopyText(context, buffer, std::strlen(buffer)));
 }
 
 bool ToWideText(BatchContext& context, Value& value) {
@@ -352,26 +355,13 @@ bool ToWideText(BatchContext& context, Value& value) {
     return ObjectToPlain(context, value) && ToWideText(context, value);
   if ((value.flags & kValueText) != 0) return WidenText(context, value);
   char buffer[kNumberTextBytes];
-  if ((value.flags & kValueInteger) != 0) {
-    FormatIntegerInto(value.intValue, buffer, 10);
-  } else if ((value.flags & kValueFloat) != 0) {
-    if (!FormatFloat(context, value.floatValue, buffer)) return false;
-  } else {
-    return false;
-  }
+  if (!FormatNumber(context, value, buffer)) return false;
   buffer[31] = '\0';  // a number's text is at most 31 characters here
   char16_t wide[32];
   std::size_t length = std::strlen(buffer);
   for (std::size_t i = 0; i <= length; ++i)
     wide[i] = static_cast<unsigned char>(buffer[i]);
-  std::uint32_t offset = HeapCopyWide(context, wide, length);
-  if (offset == 0) {
-    SetError(context, kErrOutOfStringMemory);
-    return false;
-  }
-  value.wideRef = offset;
-  value.flags |= kValueWideText;
-  return true;
+  return StoreWideText(context, value, HeapCopyWide(context, wide, length));
 }
 
 bool ToFloat(BatchContext& context, Value& value) {
