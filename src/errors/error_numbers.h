@@ -8,16 +8,47 @@
 namespace kel {
 
 enum ErrorNumber : std::uint32_t {
-  kErrFloatTooLarge = 1342,      // FP Math: Result is too large to be represented
-  kErrUnableToAllocate = 1588,   // Unable to allocate or lock memory
-  kErrFloatNan = 1599,           // FP Math: Function returned invalid floating point number
-  kErrUndefinedVariable = 3051,  // Undefined variable or function
+  kErrExtenderMinor = 1213,  // Cmd Extender: Minor error occurred
+  kErrMathDomain = 1341,     // FP Math: Argument to function outside domain of function
+  kErrFloatTooLarge = 1342,  // FP Math: Result is too large to be represented
+  kErrMathPartialLoss = 1343,
+  kErrMathSingularity = 1344,
+  kErrMathTotalLoss = 1345,
+  kErrMathUndocumented = 1347,
+  kErrUnableToAllocate = 1588,    // Unable to allocate or lock memory
+  kErrFloatNan = 1599,            // FP Math: Function returned invalid floating point number
+  kErrErrorEventSeverity = 1666,  // ErrorEvent: Invalid 'severity'
+  kErrErrorEventCode = 1667,      // ErrorEvent: Invalid error code
+  kErrUserMinor = 1668,           // Minor user-defined error
+  kErrDefinitionMemory = 1733,    // Unable to allocate or lock memory for user-defined function ...
+  kErrExtenderModerate = 2214,
+  kErrUserModerate = 2669,
+  kErrSubstitutionNameTooLong = 3047,  // Variable name over 30 chars. Too Long
+  kErrSubstitutionUnclosed = 3048,     // Substitution %Variable% not followed by a % ...
+  kErrUndefinedVariable = 3051,        // Undefined variable or function
   kErrUninitializedVariable = 3052,
+  kErrStringTooLong = 3053,        // Character string too long (>2048 chars??)
+  kErrUnrecognizableItem = 3054,   // Unrecognizable item found on line
+  kErrVariableNameTooLong = 3055,  // Variable name over 30 chars. Too Long
   kErrNotString = 3056,
   kErrNotNumber = 3057,
   kErrOutOfStringMemory = 3096,
   kErrOutOfVariableMemory = 3097,
+  kErrSubstitutionTooLong = 3101,  // Misuse of %substitution% (>2048 characters)
+  kErrExtenderSevere = 3215,
+  kErrTooManyDots = 3338,       // FP Math: Illegal floating point number.  Too many dots.
+  kErrTooManyExponents = 3339,  // FP Math: Illegal floating point number.  Too many E's.
   kErrNotFloat = 3340,
+  kErrNestedDefineFunction = 3623,
+  kErrDefineFunctionSyntax = 3624,
+  kErrEndFunctionUnmatched = 3625,
+  kErrTooManyDefinitions = 3626,  // Maximum number of user-defined functions exceeded
+  kErrUserSevere = 3670,
+  kErrNestedDefineSubroutine = 3691,
+  kErrDefineSubroutineSyntax = 3692,
+  kErrEndSubroutineUnmatched = 3693,
+  kErrLineTooLong = 3722,          // Line too long (>2048 characters)
+  kErrDefinitionOpenAtEnd = 3723,  // #DefineFunction/Subroutine with no matching #End...
   kErrNotPointer = 3813,
   kErrInvalidPointer = 3814,
   kErrPointerAccess = 3815,
@@ -25,10 +56,43 @@ enum ErrorNumber : std::uint32_t {
   kErrPointerUninitialized = 3817,
   kErrNotUnicode = 3820,
   kCompletionNormalEnd = 9000,
+  kCompletionReported = 9013,          // an error was reported; userErrCode says why
+  kCompletionExtenderReported = 9014,  // an extender error was reported
+  kCompletionFunctionReported = 9015,  // an error inside a user-defined function was reported
+  kCompletionUserReported = 9016,      // an ErrorEvent error was reported
+  kCompletionCancel = 9999,            // User requested Cancel
 };
 
 // Texts of the user interface and hints used with the errors above.
 enum MessageNumber : std::uint32_t {
+  kMsgHelpPageAddress = 61,  // the product's default help web address; none is configured
+  kMsgScriptNotFound = 102,  // Specified menu/batch file not found
+  kMsgExecutionError = 111,
+  kMsgOkButton = 120,
+  kMsgTerminatedByUser = 194,  // Execution terminated by user request
+  kMsgScriptNoMemory = 203,
+  kMsgScriptLockFailed = 204,
+  kMsgScriptReadError = 206,
+  kMsgUnicodeConversion = 215,
+  kMsgIncludeNoMemory = 216,  // Could not allocate (or lock) work buffer
+  kMsgIncludeFailed = 217,
+  kMsgIncludeTooDeep = 218,
+  kMsgEncodedScript = 219,  // an encoded script file, which this engine does not run
+  kMsgNearLine = 226,
+  kMsgOf = 227,
+  kMsgRoutine = 228,
+  kMsgIn = 229,
+  kMsgErrorLabel = 230,  // Error:
+  kMsgOnLine = 231,
+  kMsgWebPageButton = 232,
+  kMsgContinueButton = 233,
+  kMsgExitButton = 234,
+  kMsgMoreInfoButton = 245,
+  kMsgMoreInfoTitle = 246,
+  kMsgTracebackButton = 247,
+  kMsgTracebackTitle = 248,
+  kMsgEngineVersion = 849,  // KEL Version:
+  kMsgUserDefinedError = 879,
   kMsgUninitializedVariable = 880,  // Uninitialized variable or undefined function:
 };
 

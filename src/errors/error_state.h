@@ -15,6 +15,14 @@ struct BatchContext;
 constexpr std::size_t kMoreErrorInfoBytes = 1025;
 constexpr std::size_t kUserErrorTextBytes = 256;
 constexpr std::size_t kErrorTextBytes = 2050;
+constexpr std::size_t kErrorLogFileBytes = 260;
+constexpr std::size_t kHelpPageAddressBytes = 256;
+constexpr std::size_t kHostVersionBytes = 256;
+
+// Error modes, as `ErrorMode` and the scripts' @OFF, @CANCEL and @NOTIFY name them.
+constexpr std::int32_t kErrorModeOff = 0;
+constexpr std::int32_t kErrorModeCancel = 1;
+constexpr std::int32_t kErrorModeNotify = 2;
 
 struct ErrorState {
   std::uint32_t errNum;      // the statement's error; 0 = none
@@ -23,13 +31,20 @@ struct ErrorState {
   char userErrText[kUserErrorTextBytes];
   platform::MemoryHandle moreErrorInfo;  // up to 1024 characters, or none
   std::int32_t errorMode;                // @OFF 0, @CANCEL 1, @NOTIFY 2
-  std::int32_t quietErrors;
-  char errorLogFile[260];
+  std::int32_t quietErrors;              // report to the log and the host instead of a box
+  char errorLogFile[kErrorLogFileBytes];
   std::int32_t helpPageOn;
-  char helpPageAddress[256];
+  char helpPageAddress[kHelpPageAddressBytes];
   char errorLine[kErrorTextBytes];
   char errorHeadline[kErrorTextBytes];
   std::uint32_t pendingMathError;  // a floating-point error waiting for its conversion
+  // The last report's line and headline are waiting for the host to read them back.
+  std::int32_t reportKept;
+  // Set by ErrorEvent when its box let the user go on: the statement runner then carries on
+  // with the next statement although 9016 stands.
+  std::int32_t statementContinues;
+  // The host's version text (DLLServices request 0), shown in the error box.
+  char hostVersion[kHostVersionBytes];
 };
 
 // Error classes as the error box receives them.

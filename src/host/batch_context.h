@@ -11,7 +11,9 @@
 
 #include "errors/error_state.h"
 #include "kel/kel_host.h"
+#include "lang/tokenizer.h"
 #include "lang/variables.h"
+#include "loader/loader_state.h"
 #include "platform/platform.h"
 
 namespace kel {
@@ -62,6 +64,10 @@ struct BatchContext {
   char scriptPath[kPathBytes];
   std::uint32_t includeMode;
   std::uint16_t runningFunction;  // the user-defined function whose body runs; kNoFunction
+  LoaderState loader;  // recorded definitions, the line reader, the text being run
+
+  // The tokenizer: the scan position, the current token and the flags for the next name.
+  TokenizerState tokenizer;
 
   // Errors.
   ErrorState errors;

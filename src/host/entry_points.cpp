@@ -12,6 +12,9 @@
 #include "host/settings.h"
 #include "lang/array_record.h"
 #include "lang/string_heap.h"
+#include "loader/definitions.h"
+#include "loader/hidden_text.h"
+#include "loader/script_file.h"
 #include "loader/script_text.h"
 #include "platform/platform.h"
 
@@ -88,6 +91,7 @@ void SetUpProcessOnce() {
     if (seed == 1) platform::SleepMilliseconds(1);
   }
   std::srand(seed);
+  SetUpTextPermutation();
 }
 
 std::int32_t InitialiseContext(void* contextHandle, const char* text5, std::intptr_t arg6) {
@@ -212,6 +216,7 @@ std::int32_t ShutDown(void* contextHandle, std::intptr_t arg6) {
     platform::GlobalUnlock(context->varTable);
     context->varSlots = nullptr;
   }
+  ReleaseDefinitions(*context);
   DiscardMoreErrorInfo(*context);
   for (int i = 0; i < 4; ++i)
     FullPump(*context);
@@ -274,6 +279,14 @@ std::int32_t KEL_CDECL ProcessDaBatBuffer(void* hostWindow, void* contextHandle,
   if (bytes == 0 || std::memchr(text, '\0', bytes) == nullptr) return kEntryFailed;
   if (!ConvertWideScript(*context, text, bytes)) return kEntryFailed;
   NormaliseLineEnds(text);
+  // Includes are expanded and the text hidden in a block of the loader's own, so the host's
+  // block keeps its size and its text.
+  ScriptText script{};
+  struct PreparedText {
+    platform::MemoryHandle handle;
+    ~PreparedText() { ReleaseScriptText(handle); }
+  } prepared{PrepareScriptText(*context, text, context->scriptPath, "", script)};
+  if (prepared.handle == nullptr) return kEntryFailed;
   if (context->varSlots == nullptr || context->heapBase == nullptr) return kEntryFailed;
   platform::GlobalLock(context->varTable);
   context->parentWindow = platform::ParentOrSelf(hostWindow);
@@ -290,7 +303,7 @@ std::int32_t KEL_CDECL ProcessDaBatBuffer(void* hostWindow, void* contextHandle,
   EvalValue result{};
   result.originSlot = kOriginNone;
   result.originFrame = kOriginNone;
-  RunLoop(*context, text, std::strlen(text), result);
+  RunLoop(*context, script, result);
   ReleaseValue(*context, result.value, 0, kHolderEval);
   context->currentCursor = context->arrowCursor;
   TimedWait(*context, 20);

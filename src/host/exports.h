@@ -27,6 +27,19 @@ KEL_EXPORT std::int32_t KEL_CDECL HotKeyCheck(void* contextHandle, void* targetW
 KEL_EXPORT std::uint16_t KEL_CDECL find_var(void* context, const char* name, std::int32_t report);
 KEL_EXPORT std::uint32_t KEL_CDECL VMalloc(void* context, std::uint32_t size);
 KEL_EXPORT void KEL_CDECL VFree(void* context, std::uint32_t offset);
+KEL_EXPORT std::int32_t KEL_CDECL LoadMyString(void* context, void* module, std::uint32_t id,
+                                               char* buffer, std::int32_t size);
+// `size` is the buffer's size in bytes; the result is the length in UTF-16 units.
+KEL_EXPORT std::int32_t KEL_CDECL LoadMyStringW(void* context, void* module, std::uint32_t id,
+                                                char16_t* buffer, std::int32_t size);
+// The dialog procedures of the error box and its traceback window.
+KEL_EXPORT std::intptr_t KEL_STDCALL ErrorMsgProc(void* window, std::uint32_t message,
+                                                  std::uintptr_t wParam, std::intptr_t lParam);
+KEL_EXPORT std::intptr_t KEL_STDCALL StackInfoProc(void* window, std::uint32_t message,
+                                                   std::uintptr_t wParam, std::intptr_t lParam);
+KEL_EXPORT void KEL_CDECL get_token(void* context);
+KEL_EXPORT void KEL_CDECL get_string_token(void* context);
+KEL_EXPORT void KEL_CDECL putback(void* context);
 
 }  // extern "C"
 

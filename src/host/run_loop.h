@@ -1,17 +1,21 @@
-// The run loop: fetches the lines of a script text and hands each to the statement runner.
+// The run loop: fetches the lines of a script text and hands each statement to the statement
+// runner.
 #ifndef KEL_HOST_RUN_LOOP_H
 #define KEL_HOST_RUN_LOOP_H
 
-#include <cstddef>
-
 #include "lang/value.h"
+#include "loader/loader_state.h"
 
 namespace kel {
 
 struct BatchContext;
 
-// Runs the prepared text; returns 1 when it ran to its end, 0 when it stopped or failed.
-int RunLoop(BatchContext& context, const char* text, std::size_t length, EvalValue& result);
+// Runs a prepared (hidden) text from its first line: the main script, a called script file or
+// a function body. Records definition blocks as it passes them, preprocesses each line, skips
+// comments and labels, pumps messages between statements and stops on a user break.
+// Returns 1 when the text ran to its end, 0 when the script must end (an error was reported, or
+// a stop), and any other value the statement runner ended it with (-1: a Return left the body).
+int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result);
 
 }  // namespace kel
 

@@ -47,4 +47,11 @@ bool ConvertWideScript(BatchContext& context, char* text, std::size_t bytes) {
   return true;
 }
 
+bool IsEncodedScript(const char* text) {
+  auto first = static_cast<unsigned char>(text[0]);
+  if (first >= 1 && first <= 3) return true;
+  if (text[0] == ' ') ++text;
+  return text[0] == ';' && text[1] == '\x0c' && text[2] == '@';
+}
+
 }  // namespace kel

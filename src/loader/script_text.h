@@ -17,6 +17,11 @@ void NormaliseLineEnds(char* text);
 // left alone.
 bool ConvertWideScript(BatchContext& context, char* text, std::size_t bytes);
 
+// True for a script file in an encoded form (first byte 1, 2 or 3, or a text that begins with
+// ";", the control character 12 and "@"). No encoder belongs to this product, so such a text is
+// refused rather than run as if its bytes were statements.
+bool IsEncodedScript(const char* text);
+
 }  // namespace kel
 
 #endif  // KEL_LOADER_SCRIPT_TEXT_H

@@ -1,3 +1,9 @@
 target_sources(kelengine PRIVATE
   loader/definitions.cpp
-  loader/script_text.cpp)
+  loader/hidden_text.cpp
+  loader/includes.cpp
+  loader/line_reader.cpp
+  loader/preprocess.cpp
+  loader/script_file.cpp
+  loader/script_text.cpp
+  loader/source_lines.cpp)

@@ -122,6 +122,87 @@ void WriteStandardError(const char* text, std::size_t length);
 // Reads a whole file into a new global block with two zero bytes after its bytes;
 // null when the file cannot be read. `size` receives the byte count without the terminator.
 MemoryHandle ReadWholeFile(const char* path, std::size_t* size);
+// Why ReadWholeFileStatus returned no block.
+enum class FileReadStatus { Read, CannotOpen, NoMemory, ShortRead };
+// ReadWholeFile that also tells why it failed: the file cannot be opened (shared read, existing
+// file), there is no memory for its bytes, or fewer bytes than its size could be read.
+MemoryHandle ReadWholeFileStatus(const char* path, std::size_t* size, FileReadStatus* status);
+
+// ---------------------------------------------------------------------------------------------
+// The message catalogue and the error box.
+//
+// Copies text `id` of a module's string table into `out` (cut to fit, zero-terminated) and
+// reports its length in `length`; false when the table has no such text. A null `module` means
+// the engine's own module, whose table is the message catalogue (a string-table resource on
+// Windows, the same list compiled in elsewhere).
+bool LoadModuleString(void* module, std::uint32_t id, char* out, std::size_t size,
+                      std::size_t* length);
+// Finds a file: a name with a directory is taken as it stands, a bare name by the system's
+// ordinary search for modules (the program's directory, the current directory, the system
+// directories, PATH). Writes the full path and returns its length; 0 when there is no such file.
+std::size_t FindFileOnSearchPath(const char* name, char* out, std::size_t size);
+// True when `byte` opens a two-byte character in the code page (0: the system ANSI code page).
+bool IsDoubleByteLead(std::uint32_t codePage, unsigned char byte);
+// The caption of a window ("" for none or no window); its length.
+std::size_t WindowTitle(void* window, char* out, std::size_t size);
+void BringWindowForward(void* window);
+// Plays a system sound event by name ("SystemHand"); false when there is none to play.
+bool PlaySystemSound(const char* eventName);
+
+struct LocalDateTime {
+  int year, month, day, hour, minute, second;
+};
+LocalDateTime CurrentLocalTime();
+// Appends bytes to a file, creating it when missing; false when it cannot be written.
+bool AppendToFile(const char* path, const void* data, std::size_t length);
+
+// What the error box shows. Every text is zero-terminated; the button and label texts come from
+// the message catalogue so that a language file translates them.
+struct ErrorBoxTexts {
+  const char* title;
+  const char* errorLabel;       // control 100
+  const char* scriptName;       // 101
+  const char* headline;         // 102
+  const char* lineInformation;  // 110
+  const char* fileInformation;  // 111
+  const char* errorLine;        // 120
+  const char* versionLine;      // 130
+  const char* moreInfoButton;   // 131, disabled when `moreInfo` is empty
+  const char* tracebackButton;  // 132
+  const char* webPageButton;    // 140, shown only when `offerWebPage`
+  const char* firstButton;      // 1: "&Ok" or "&Continue"
+  const char* exitButton;       // 2, the Continue-or-Exit box only
+  const char* moreInfo;
+  const char* moreInfoTitle;
+  const char* tracebackTitle;
+  const char* traceback;  // the traceback window's lines, separated by line feeds
+  bool offerWebPage;
+  bool soundsOn;  // the traceback window plays "SystemAsterisk"
+};
+enum class ErrorBoxKind { Ok, ContinueOrExit };
+// Button ids the box answers with.
+constexpr int kErrorBoxContinue = 1;  // also the single button of the Ok box
+constexpr int kErrorBoxExit = 2;
+constexpr int kErrorBoxWebPage = 140;
+// Runs the box modally ("ERRORMSG" or "ERRORMSGB" of the engine's resources, centred, focus on
+// button 1) and returns the button that ended it. Without a window manager the report goes to
+// standard error and the answer is Exit, as a user who cannot continue would give.
+int ShowErrorBox(void* owner, ErrorBoxKind kind, const ErrorBoxTexts& texts);
+// The dialog procedures of the error box and its traceback window, for the exported
+// ErrorMsgProc and StackInfoProc; WM_INITDIALOG carries the ErrorBoxTexts.
+std::intptr_t ErrorBoxProcedure(void* window, unsigned message, std::uintptr_t wParam,
+                                std::intptr_t lParam);
+std::intptr_t TracebackProcedure(void* window, unsigned message, std::uintptr_t wParam,
+                                 std::intptr_t lParam);
+// The registered browser command (cut at its first blank) that makes the help web page worth
+// offering; its length, 0 when none is registered.
+std::size_t BrowserCommand(char* out, std::size_t size);
+// Opens the help web page: through the shell, else with the browser command, else through an
+// internet-shortcut file that is deleted once the browser has ended. While waiting for the
+// browser, `keepWaiting(data)` is called every 20 ms (it pumps messages) and ends the wait when it
+// answers false. False when no way worked.
+bool OpenHelpPage(const char* address, const char* browserCommand, bool (*keepWaiting)(void*),
+                  void* data);
 
 }  // namespace kel::platform
 

@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -216,6 +217,41 @@ MemoryHandle ReadWholeFile(const char* path, std::size_t* size) {
     handle = nullptr;
   }
   if (handle != nullptr && size != nullptr) *size = used;
+  return handle;
+}
+
+MemoryHandle ReadWholeFileStatus(const char* path, std::size_t* size, FileReadStatus* status) {
+  auto fail = [&](FileReadStatus why) -> MemoryHandle {
+    if (status != nullptr) *status = why;
+    return nullptr;
+  };
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    posix::SetLastErrorFromErrno();
+    return fail(FileReadStatus::CannotOpen);
+  }
+  // Only a regular file can be read whole: a directory opens but has no bytes to give.
+  struct stat info {};
+  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    std::fclose(file);
+    posix::SetLastSystemError(2);
+    return fail(FileReadStatus::CannotOpen);
+  }
+  auto bytes = static_cast<std::size_t>(info.st_size);
+  MemoryHandle handle = GlobalAllocate(bytes + 2, Fill::Zero);
+  if (handle == nullptr) {
+    std::fclose(file);
+    return fail(FileReadStatus::NoMemory);
+  }
+  std::size_t got = std::fread(GlobalLock(handle), 1, bytes, file);
+  GlobalUnlock(handle);
+  std::fclose(file);
+  if (got != bytes) {
+    GlobalFree(handle);
+    return fail(FileReadStatus::ShortRead);
+  }
+  if (size != nullptr) *size = bytes;
+  if (status != nullptr) *status = FileReadStatus::Read;
   return handle;
 }
 

@@ -215,4 +215,36 @@ MemoryHandle ReadWholeFile(const char* path, std::size_t* size) {
   return handle;
 }
 
+MemoryHandle ReadWholeFileStatus(const char* path, std::size_t* size, FileReadStatus* status) {
+  auto fail = [&](FileReadStatus why) -> MemoryHandle {
+    if (status != nullptr) *status = why;
+    return nullptr;
+  };
+  HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return fail(FileReadStatus::CannotOpen);
+  LARGE_INTEGER length{};
+  if (!::GetFileSizeEx(file, &length) || length.QuadPart >= 0x7FFFFFF0) {
+    ::CloseHandle(file);
+    return fail(FileReadStatus::NoMemory);
+  }
+  auto bytes = static_cast<DWORD>(length.QuadPart);
+  MemoryHandle handle = GlobalAllocate(bytes + 2, Fill::Zero);
+  if (handle == nullptr) {
+    ::CloseHandle(file);
+    return fail(FileReadStatus::NoMemory);
+  }
+  DWORD got = 0;
+  BOOL ok = ::ReadFile(file, GlobalLock(handle), bytes, &got, nullptr);
+  GlobalUnlock(handle);
+  ::CloseHandle(file);
+  if (!ok || got != bytes) {
+    GlobalFree(handle);
+    return fail(FileReadStatus::ShortRead);
+  }
+  if (size != nullptr) *size = bytes;
+  if (status != nullptr) *status = FileReadStatus::Read;
+  return handle;
+}
+
 }  // namespace kel::platform

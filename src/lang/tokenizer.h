@@ -1,0 +1,78 @@
+// The tokenizer: turns the characters at the scan position into the next token, puts the last
+// token back, and keeps the variable table in step with the names it reads.
+//
+// How the evaluator and the statement runner drive it:
+//   BeginScan(context, text)    point it at a statement (resets the token and its flags)
+//   get_token(context)          the next token: context.tokenizer.tokenKind, tokenCode and
+//                               tokenText; on failure errors.errNum is set and the scan
+//                               position stands at the offending character
+//   putback(context)            the scan position goes back to the start of the last token
+//   ScanPosition / SetScanPosition   save a position and scan again from it later
+// Every variable name read gets its slot at once (without a value), unless it is the target of
+// a dereference, which is parked in the name of reserved slot 0 instead.
+#ifndef KEL_LANG_TOKENIZER_H
+#define KEL_LANG_TOKENIZER_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "lang/variables.h"
+
+namespace kel {
+
+struct BatchContext;
+
+constexpr std::size_t kTokenTextBytes = 2050;
+// The longest text a token can carry: the token text buffer less its terminator.
+constexpr std::size_t kMaxTokenLength = kTokenTextBytes - 1;
+// A persistent name is prefixed with "?xx__" and must still fit a slot name.
+constexpr std::size_t kMaxPersistentNameLength = 25;
+
+enum TokenKind : std::uint8_t {
+  kTokenEnd = 0,      // end of the statement: end of the line or ";"
+  kTokenKeyword = 1,  // operator, keyword, constant or function; tokenCode says which
+  kTokenVariable = 2,
+  kTokenInteger = 3,
+  kTokenString = 4,  // a string literal, or a bare word from get_string_token
+  kTokenFloat = 5,
+};
+
+struct TokenizerState {
+  const char* scan;        // the next character to read; null before the first BeginScan
+  const char* tokenStart;  // where the last token began; putback returns there
+  std::uint8_t tokenKind;
+  std::uint16_t tokenCode;  // kNoCode for every kind but 1
+  char tokenText[kTokenTextBytes];
+  // The slot name of the last variable token (lower case, prefixed for persistent names).
+  char nameBuffer[kNameBytes];
+  // Characters of the matched row's name (or the user-defined function's) that the last
+  // keyword lookup found.
+  std::uint16_t matchedLength;
+  std::uint8_t pendingPointer;      // the next name read is created as an integer (pointer)
+  std::uint8_t derefPending;        // the next name read is the target of a dereference
+  std::uint8_t persistentName;      // the next name read is a persistent name of the function
+  std::uint8_t objectDerefPending;  // derefPending as it stood when an object reference was read
+  // The token before the current one, for deciding whether "&" stands before an operand; after
+  // a putback the current token is no longer the one that went before.
+  std::uint8_t previousKind;
+  std::uint16_t previousCode;
+  std::uint8_t putBack;
+  // Rows of the process-wide extender function table in use (set by the extender loader).
+  std::uint16_t extenderRowCount;
+};
+
+// Points the tokenizer at a statement's text and forgets the previous token and its flags.
+void BeginScan(BatchContext& context, const char* text);
+const char* ScanPosition(const BatchContext& context);
+// Scans again from a position saved with ScanPosition.
+void SetScanPosition(BatchContext& context, const char* position);
+
+void get_token(BatchContext& context);
+void putback(BatchContext& context);
+// Reads a bare word (letters, digits, "@" and "_") as a kind-4 token, for the places where the
+// grammar wants a word rather than an expression.
+void get_string_token(BatchContext& context);
+
+}  // namespace kel
+
+#endif  // KEL_LANG_TOKENIZER_H
