@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "kel/kel_extender.h"
 #include "kel/kel_host.h"
 #include "platform/platform.h"
 
@@ -18,7 +19,17 @@ using kel::platform::MemoryHandle;
 namespace platform = kel::platform;
 
 constexpr int kExitNormal = 0;
+constexpr int kExitReportedError = 1;
 constexpr int kExitNotStarted = 2;
+
+// DLLServices requests the command uses.
+constexpr std::int32_t kServiceSplitParameters = 11;
+constexpr std::int32_t kServiceQuietMode = 23;
+constexpr std::int32_t kServiceKeptReport = 25;
+constexpr std::int32_t kServiceScriptPath = 40;
+
+// The command's own functions, by their row in its keyword table.
+enum HostFunction : std::int32_t { kHostStdOut = 0 };
 constexpr std::size_t kHeapReservation = std::size_t{1} << 30;
 constexpr std::size_t kHeapInitialCommit = 256 * 1024;
 
@@ -59,14 +70,41 @@ std::string ParameterText(int argc, char** argv) {
 }
 
 // The host's own functions, in the engine's keyword-row format.
-KelKeywordRow HostRow(std::uint32_t id, const char* name, std::uint32_t argCounts) {
+KelKeywordRow HostRow(std::uint32_t id, const char* name, std::uint32_t argTypes,
+                      std::uint32_t argCounts) {
   KelKeywordRow row{};
   row.id = id;
   row.kind = 2;
+  row.argTypesLow = argTypes;
   row.argCounts = argCounts;
   row.nameLength = static_cast<std::uint16_t>(std::strlen(name));
   std::snprintf(row.name, sizeof row.name, "%s", name);
   return row;
+}
+
+// The entry of the command's own functions: the engine calls it like an extender and takes the
+// answer through the callback it passes.
+std::int32_t KEL_STDCALL HostEntry(void*, void*, std::uint32_t, std::int32_t request,
+                                   KelAnswerFn answer, KelServicesBlock* services, std::uint32_t*,
+                                   KelBoundaryValue* arguments, std::int32_t count,
+                                   KelBoundaryValue*) {
+  if (request < 0) return 0;  // notifications: the command asks for none
+  KelBoundaryValue result{};
+  result.flags = KEL_VALUE_INTEGER;
+  switch (request) {
+    case kHostStdOut: {
+      // The engine has turned the argument into ANSI text (its row declares a string).
+      const char* text =
+          count > 0 && arguments[0].text ? static_cast<const char*>(arguments[0].text) : "";
+      std::string line = std::string(text) + "\n";
+      platform::WriteStandardOutput(line.data(), line.size());
+      result.intValue = 1;
+      break;
+    }
+    default:
+      return -3;
+  }
+  return answer(0, 0, services, &result);
 }
 
 class Engine {
@@ -84,6 +122,7 @@ class Engine {
     library_ = platform::LoadSharedLibrary(path.c_str());
     if (library_ == nullptr) return Fail("cannot load the engine library " + path);
     init_ = reinterpret_cast<KelDoDaDllInitFn>(platform::FindSymbol(library_, "DoDaDllInit"));
+    services_ = reinterpret_cast<KelDllServicesFn>(platform::FindSymbol(library_, "DLLServices"));
     run_ = reinterpret_cast<KelProcessDaBatBufferFn>(
         platform::FindSymbol(library_, "ProcessDaBatBuffer"));
     if (init_ == nullptr || run_ == nullptr)
@@ -119,9 +158,23 @@ class Engine {
     return true;
   }
 
-  // Runs the script text; false when the engine did not start it.
-  bool Run(MemoryHandle script, const KelKeywordRow* keywords) {
-    return run_(nullptr, context_, script, nullptr, keywords) == 1;
+  // Runs the script text; the exit status.
+  int Run(MemoryHandle script, const char* path, const std::string& parameters,
+          const KelKeywordRow* keywords) {
+    // Quiet mode: errors are kept for the command to print instead of shown in a box.
+    services_(context_, kServiceQuietMode, reinterpret_cast<std::intptr_t>(""), 0, 1, 0);
+    services_(context_, kServiceScriptPath, reinterpret_cast<std::intptr_t>(path), 0, 0, 0);
+    services_(context_, kServiceSplitParameters,
+              reinterpret_cast<std::intptr_t>(parameters.c_str()), 0, 0, 0);
+    if (run_(nullptr, context_, script, reinterpret_cast<void*>(&HostEntry), keywords) != 1)
+      return kExitNotStarted;
+    char line[2050] = {}, headline[2050] = {};
+    if (services_(context_, kServiceKeptReport, reinterpret_cast<std::intptr_t>(line),
+                  reinterpret_cast<std::intptr_t>(headline), sizeof line, 0) != 1)
+      return kExitNormal;
+    std::string report = std::string(headline) + "\n  in " + path + ": " + line + "\n";
+    platform::WriteStandardError(report.data(), report.size());
+    return kExitReportedError;
   }
 
  private:
@@ -133,6 +186,7 @@ class Engine {
   void* library_ = nullptr;
   KelDoDaDllInitFn init_ = nullptr;
   KelProcessDaBatBufferFn run_ = nullptr;
+  KelDllServicesFn services_ = nullptr;
   MemoryHandle context_ = nullptr;
   MemoryHandle table_ = nullptr;
   void* heap_ = nullptr;
@@ -154,12 +208,14 @@ int main(int argc, char** argv) {
     return kExitNotStarted;
   }
   const std::string parameters = ParameterText(argc, argv);
-  (void)parameters;  // handed to the engine once it offers the host its parameter service
-  const KelKeywordRow keywords[] = {HostRow(0, "stdout", 1 | (0 << 8)), KelKeywordRow{}};
+  // StdOut(value): one argument, declared as a string so the engine converts it.
+  constexpr std::uint32_t kStringArgument = 1;
+  const KelKeywordRow keywords[] = {HostRow(kHostStdOut, "stdout", kStringArgument, 1),
+                                    KelKeywordRow{}};
   int status = kExitNotStarted;
   {
     Engine engine;
-    if (engine.Load() && engine.Start() && engine.Run(script, keywords)) status = kExitNormal;
+    if (engine.Load() && engine.Start()) status = engine.Run(script, argv[1], parameters, keywords);
   }
   platform::GlobalFree(script);
   return status;

@@ -55,12 +55,41 @@ enum ErrorNumber : std::uint32_t {
   kErrVariableTableAccess = 3816,
   kErrPointerUninitialized = 3817,
   kErrNotUnicode = 3820,
+  // The statement runner's errors.
+  kErrGotoInForEach = 1725,           // GoTo cannot be used within ForEach...Next loop
+  kErrReturnValueFromGosub = 1760,    // Cannot return a value from GoSub
+  kErrLabelNotFound = 3033,           // GoTo label not found
+  kErrNoIfState = 3050,               // No IF to relate to THEN, ELSEIF or ELSE is currently valid
+  kErrMissingStatement = 3071,        // Missing or incomplete statement
+  kErrThenNotFound = 3072,            // THEN not found in IF or ELSEIF statement
+  kErrLabelNotSpecified = 3073,       // GoTo Label not specified
+  kErrStatementContinues = 3074,      // Expression continues past expected end.
+  kErrCommandNotDefined = 3352,       // Internal Error: Command or Structop not defined
+  kErrNestingTooDeep = 3353,          // Struct Error: Nesting of structures is too complex
+  kErrNoMatchingEnd = 3354,           // END Error: No matching End found
+  kErrBreakNotInStructure = 3355,     // STRUCT Error: 'Break' not in a Structure
+  kErrContinueNotInStructure = 3356,  // STRUCT Error: 'Continue' not in a Structure
+  kErrEndMismatch = 3357,             // End Error: No match  found
+  kErrElseWithoutIf = 3358,           // Else Error: No matching If or ElseIf found
+  kErrBreakOutsideLoop = 3359,        // Break/Continue: Not in a While, Switch, or For structure
+  kErrForSyntax = 3360,               // For Error: Bad Syntax.  e.g. 'For x = 1 to 10'
+  kErrForNotNumber = 3361,            // For Error: For counters must be numbers, not strings
+  kErrToWithoutFor = 3362,            // Misplaced 'TO' found without a DoFor
+  kErrEndUnidentified = 3363,         // Unidentified 'END': Must be followed by If, While, ...
+  kErrSwitchNotInteger = 3364,        // SWITCH/CASE Error: Switch/Case can only accept integers
+  kErrCaseWithoutSwitch = 3365,       // CASE Error: No matching Switch found
+  kErrElseIfWithoutIf = 3368,         // ElseIf Error: No matching if found
+  kErrCancelHandlerNesting = 3618,    // Unable to call Cancel Handler: Nesting of structures ...
+  kErrErrorHandlerNesting = 3619,     // Unable to call Error Handler: Nesting of structures ...
+  kErrVariableNotArray = 3650,        // Variable is not an array
+  kErrForEachSyntax = 3729,           // ForEach Error: Bad Syntax, eg, 'ForEach x in y.z'
   kCompletionNormalEnd = 9000,
-  kCompletionReported = 9013,          // an error was reported; userErrCode says why
-  kCompletionExtenderReported = 9014,  // an extender error was reported
-  kCompletionFunctionReported = 9015,  // an error inside a user-defined function was reported
-  kCompletionUserReported = 9016,      // an ErrorEvent error was reported
-  kCompletionCancel = 9999,            // User requested Cancel
+  kCompletionReported = 9013,             // an error was reported; userErrCode says why
+  kCompletionExtenderReported = 9014,     // an extender error was reported
+  kCompletionFunctionReported = 9015,     // an error inside a user-defined function was reported
+  kCompletionUserReported = 9016,         // an ErrorEvent error was reported
+  kCompletionHandledInAssignment = 9998,  // a handler took the error of an assignment
+  kCompletionCancel = 9999,               // User requested Cancel
 };
 
 // Texts of the user interface and hints used with the errors above.
@@ -94,6 +123,8 @@ enum MessageNumber : std::uint32_t {
   kMsgEngineVersion = 849,  // KEL Version:
   kMsgUserDefinedError = 879,
   kMsgUninitializedVariable = 880,  // Uninitialized variable or undefined function:
+  kMsgHintExtraPunctuation = 9501,  // Extra punctuation characters may be on command line
+  kMsgHintExtraneousText = 9505,    // Check for extra ) on end or missing ; before a comment ...
 };
 
 }  // namespace kel

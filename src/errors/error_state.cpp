@@ -24,6 +24,7 @@ bool HasError(const BatchContext& context) {
 }
 
 void AppendMoreErrorInfo(BatchContext& context, const char* text) {
+  if (text == nullptr) text = "";
   ErrorState& errors = context.errors;
   bool fresh = errors.moreErrorInfo == nullptr;
   if (fresh) {
@@ -68,6 +69,7 @@ std::size_t MoreErrorInfoText(BatchContext& context, char* out, std::size_t size
 }
 
 void RecordApiError(BatchContext& context, std::uint32_t code, const char* callName, bool append) {
+  if (callName == nullptr) callName = "";
   char text[300];
   std::snprintf(text, sizeof text, "%ld (%s)", static_cast<long>(code), callName);
   platform::WriteProfileText(kSettingsFile, kSettingsCore, "LastError", text);

@@ -37,7 +37,6 @@ struct ErrorState {
   char helpPageAddress[kHelpPageAddressBytes];
   char errorLine[kErrorTextBytes];
   char errorHeadline[kErrorTextBytes];
-  std::uint32_t pendingMathError;  // a floating-point error waiting for its conversion
   // The last report's line and headline are waiting for the host to read them back.
   std::int32_t reportKept;
   // Set by ErrorEvent when its box let the user go on: the statement runner then carries on

@@ -6,6 +6,8 @@
 
 #include "errors/error_numbers.h"
 #include "errors/messages.h"
+#include "loader/definitions.h"
+#include "loader/source_lines.h"
 
 namespace kel {
 namespace {
@@ -26,9 +28,17 @@ void LocateFailingStatement(BatchContext& context, SourcePosition& position) {
   position.markerTag = -1;
   std::snprintf(position.file, sizeof position.file, "%s", context.scriptPath);
   position.functionName[0] = '\0';
-  // NOTE: the line number, the marker tag and the running function's name come from the
-  // loader's line walk over the text the run loop is reading; until the run loop records that
-  // text and the failing statement's offset, the position is the script file alone.
+  // Outside a run (a load failure, say) there is no text to walk: the script file is all.
+  SourceLine source{};
+  if (CurrentSourceLine(context, context.lineStartOffset, source)) {
+    position.line = static_cast<std::int32_t>(source.line);
+    position.markerTag = source.tag;
+    std::snprintf(position.file, sizeof position.file, "%s", source.file);
+  }
+  if (context.runningFunction != kNoFunction) {
+    if (const UdfRecord* record = DefinitionRecord(context, context.runningFunction))
+      std::snprintf(position.functionName, sizeof position.functionName, "%s", record->name);
+  }
 }
 
 void FormatLineInformation(BatchContext& context, const SourcePosition& position,

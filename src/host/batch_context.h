@@ -11,6 +11,8 @@
 
 #include "errors/error_state.h"
 #include "kel/kel_host.h"
+#include "lang/evaluator.h"
+#include "lang/structures.h"
 #include "lang/tokenizer.h"
 #include "lang/variables.h"
 #include "loader/loader_state.h"
@@ -64,10 +66,16 @@ struct BatchContext {
   char scriptPath[kPathBytes];
   std::uint32_t includeMode;
   std::uint16_t runningFunction;  // the user-defined function whose body runs; kNoFunction
-  LoaderState loader;  // recorded definitions, the line reader, the text being run
+  LoaderState loader;             // recorded definitions, the line reader, the text being run
 
   // The tokenizer: the scan position, the current token and the flags for the next name.
   TokenizerState tokenizer;
+
+  // The evaluator: assignment permission, nesting depth, the main script's assignment target.
+  EvaluatorState evaluator;
+
+  // Control flow: the structure stack and the statement runner's flags.
+  ControlFlowState flow;
 
   // Errors.
   ErrorState errors;
@@ -84,6 +92,7 @@ struct BatchContext {
   void* currentCursor;
   std::uint32_t hotkeyPause;
   std::int32_t runResult;
+  std::uint32_t runError;  // the error number the last run loop ended with
 
   // Settings.
   std::int32_t decimals;

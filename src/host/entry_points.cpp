@@ -4,6 +4,7 @@
 #include <ctime>
 #include <random>
 
+#include "errors/report.h"
 #include "host/batch_context.h"
 #include "host/exports.h"
 #include "host/process_state.h"
@@ -116,7 +117,7 @@ std::int32_t InitialiseContext(void* contextHandle, const char* text5, std::intp
   context->codePage = 0;
   context->hotkeyPause = kDefaultHotkeyPause;
   context->decimals = -1;
-  context->errors.errorMode = 1;
+  InitialiseErrorReporting(*context);
   context->runningFunction = kNoFunction;
   context->resultSlot = kNoSlot;
   context->resultFrame = kNoSlot;

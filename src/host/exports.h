@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "kel/kel_extender.h"
 #include "kel/kel_host.h"
 
 #if defined(_WIN32)
@@ -40,6 +41,12 @@ KEL_EXPORT std::intptr_t KEL_STDCALL StackInfoProc(void* window, std::uint32_t m
 KEL_EXPORT void KEL_CDECL get_token(void* context);
 KEL_EXPORT void KEL_CDECL get_string_token(void* context);
 KEL_EXPORT void KEL_CDECL putback(void* context);
+// The general service entry of hosts and extenders, and the answer callback of their calls.
+KEL_EXPORT std::intptr_t KEL_CDECL DLLServices(void* contextHandle, std::int32_t request,
+                                               std::intptr_t p1, std::intptr_t p2, std::intptr_t p3,
+                                               std::intptr_t p4);
+KEL_EXPORT std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t reserved,
+                                                KelServicesBlock* call, KelBoundaryValue* value);
 
 }  // extern "C"
 

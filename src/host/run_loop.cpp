@@ -8,6 +8,7 @@
 #include "errors/report.h"
 #include "host/batch_context.h"
 #include "host/pump.h"
+#include "lang/eval_value.h"
 #include "lang/statements.h"
 #include "lang/structures.h"
 #include "loader/definitions.h"
@@ -47,18 +48,16 @@ int StatementStart(const char* line) {
   return line[i] == '\0' || line[i] == ';' ? -1 : i;
 }
 
-// A pending Call or function-call frame on the structure stack keeps the statement's value as
-// the call's result. The structure stack answers this once it exists; until then no frame does.
-bool FrameHoldsResult(const BatchContext&) {
-  return false;
+// A function or Call frame on the structure stack in which Return ran keeps the statement's
+// value as the call's result.
+bool FrameHoldsResult(const BatchContext& context) {
+  return StructureHoldsResult(context);
 }
 
+// The value may borrow a variable's texts or array: only what it owns is freed.
 void ReleaseStatementValue(BatchContext& context, EvalValue& result) {
   if (FrameHoldsResult(context)) return;
-  ReleaseValue(context, result.value, 0, kHolderEval);
-  result.originElement = 0;
-  result.originSlot = kOriginNone;
-  result.originFrame = kOriginNone;
+  ReleaseEval(context, result);
 }
 
 // Everything the loop does with one line that is neither empty nor a comment. `outcome`
@@ -128,6 +127,10 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
   // A function body or a called script runs inside a statement of another text, whose line
   // numbers the error report needs again afterwards.
   ScriptText outer = loader.runText;
+  // A run of the host's text starts with no structure open; what an earlier run left open (a
+  // script may end inside a loop) is released.
+  const bool topLevel = outer.bytes == nullptr;
+  if (topLevel) ResetControlFlow(context);
   loader.runText = text;
   char* line = context.lineBuffer;
   std::uint32_t nextOffset = 0, lineStart = 0;
@@ -155,7 +158,9 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
   }
   // The debugger's end hook and the trace's "END OF JOB" line join here for a run that ended
   // well.
+  if (topLevel) ResetControlFlow(context);
   context.runResult = outcome;
+  context.runError = context.errors.errNum;
   context.lineStartOffset = lineStart;
   context.nextLineOffset = nextOffset;
   loader.runText = outer;

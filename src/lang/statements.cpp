@@ -1,43 +1,349 @@
-// The statement runner.
-//
-// STAND-IN: statements are recorded, not run, until the statement runner replaces this file's
-// body. Everything here exists for that purpose only.
+// The statement runner: one statement of a line, the dispatch over its first token, plain
+// statements and commands, and what happens to the error a statement leaves.
 #include "lang/statements.h"
 
-#include <new>
+#include <cstdio>
+#include <cstring>
 
+#include "builtins/extender_router.h"
+#include "errors/error_numbers.h"
+#include "errors/error_state.h"
+#include "errors/messages.h"
+#include "errors/report.h"
 #include "host/batch_context.h"
-#include "loader/source_lines.h"
+#include "host/pump.h"
+#include "lang/eval_value.h"
+#include "lang/evaluator.h"
+#include "lang/keyword_table.h"
+#include "lang/statement_handlers.h"
+#include "lang/string_heap.h"
+#include "lang/tokenizer.h"
+#include "loader/hidden_text.h"
+#include "platform/platform.h"
 
 namespace kel {
 namespace {
 
-std::vector<RecordedStatement>& Recorded() {
-  static std::vector<RecordedStatement> statements;
-  return statements;
+constexpr std::uint32_t kLastErrorNumber = 8999;
+// The companion code of 9013 when the user cancelled the box of an error inside Execute.
+constexpr std::int32_t kExecuteCancelled = 999;
+constexpr std::size_t kMessageBytes = 1024;
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// statement -> [ "*" ] expression | [ "*" ] name "=" expression
+int RunPlainStatement(BatchContext& context, EvalValue& result, StatementRun& run, bool pointer) {
+  if (run.skipping) {
+    SetTrace(context, kTraceSkipped, false);
+    return 1;
+  }
+  SetTrace(context, kTracePlain, true);
+  ProcessSubExpression(context, result, true, pointer);
+  if (HasError(context)) return 0;
+  if (!AtStatementEnd(context))
+    return FailWithHint(context, kErrStatementContinues, kMsgHintExtraneousText);
+  return 1;
+}
+
+// "end" ("if" | "while" | "for" | "switch" | "select")
+int RunEnd(BatchContext& context, StatementRun& run) {
+  get_token(context);
+  if (context.tokenizer.tokenKind == kTokenKeyword) {
+    switch (context.tokenizer.tokenCode) {
+      case kKeywordIf:
+        return RunEndIf(context);
+      case kKeywordWhile:
+        return RunEndWhile(context, run);
+      case kKeywordFor:
+        return RunNext(context, run);
+      case kKeywordSwitch:
+      case kKeywordSelect:
+        return RunEndSwitch(context);
+      default:
+        break;
+    }
+  }
+  return Fail(context, kErrEndUnidentified);
+}
+
+int RunStructureKeyword(BatchContext& context, EvalValue& result, StatementRun& run,
+                        std::uint16_t code) {
+  switch (code) {
+    case kKeywordIf:
+      return RunIf(context, result, run);
+    case kKeywordThen:
+      return RunThen(context, result, run);
+    case kKeywordElseIf:
+      return RunElseIf(context, run);
+    case kKeywordElse:
+      return RunElse(context, result, run);
+    case kKeywordEndIf:
+      return RunEndIf(context);
+    case kKeywordWhile:
+      return RunWhile(context, run);
+    case kKeywordEndWhile:
+      return RunEndWhile(context, run);
+    case kKeywordFor:
+      return RunFor(context, run);
+    case kKeywordTo:
+      return RunTo(context, run);
+    case kKeywordNext:
+    case kKeywordEndFor:
+      return RunNext(context, run);
+    case kKeywordForEach:
+      return RunForEach(context, run);
+    case kKeywordSwitch:
+    case kKeywordSelect:
+      return RunSwitch(context, run);
+    case kKeywordCase:
+      return RunCase(context, run);
+    case kKeywordEndSwitch:
+    case kKeywordEndSelect:
+      return RunEndSwitch(context);
+    case kKeywordBreak:
+      return RunBreak(context, run);
+    case kKeywordContinue:
+      return RunContinue(context, run);
+    case kKeywordEnd:
+      return RunEnd(context, run);
+    case kKeywordGosub:
+      return RunGosub(context, run);
+    case kKeywordReturn:
+      return RunReturn(context, result, run);
+    default:
+      return Fail(context, kErrCommandNotDefined);
+  }
+}
+
+// The message of an error number as the box of Execute shows it: "EXECUTE::" and the text.
+void ExecuteBoxTitle(BatchContext& context, std::uint32_t number, char* out, std::size_t size) {
+  char message[kMessageBytes];
+  LoadMessage(context, number, message, sizeof message);
+  std::snprintf(out, size, "EXECUTE::%s", message);
+}
+
+// "execute" statement: the rest of the line runs as a statement of its own, and an error in it
+// is shown in a box of its own (or not at all) instead of the error box, as executeMode says.
+int RunExecute(BatchContext& context, EvalValue& result, StatementRun& run) {
+  const char* rest = RestOfStatement(context);
+  if (OnlyCommentFollows(rest)) return 1;
+  ControlFlowState& flow = context.flow;
+  ++flow.executeDepth;
+  int status = ExecStatement(context, result, run.line,
+                             static_cast<std::uint32_t>(rest - run.line.line), true);
+  --flow.executeDepth;
+  std::uint32_t number = context.errors.errNum;
+  bool handledHere =
+      number != 0 && (number <= kLastErrorNumber || number == kCompletionReported ||
+                      number == kCompletionFunctionReported || number == kCompletionUserReported);
+  if (!handledHere) return status;
+  if (flow.executeMode != 2) {
+    if (context.soundsOn != 0) platform::PlaySystemSound("SystemHand");
+    char title[kMessageBytes + 16];
+    ExecuteBoxTitle(context, number, title, sizeof title);
+    int answer =
+        platform::ShowExecuteErrorBox(context.hostWindow, title, rest, flow.executeMode == 0);
+    if (answer == platform::kExecuteBoxCancel) {
+      SetError(context, kCompletionReported);
+      context.errors.userErrCode = kExecuteCancelled;
+      DiscardMoreErrorInfo(context);
+      return 0;
+    }
+  }
+  // The error has had its say; the hints it left would otherwise turn up in a later report.
+  context.errors.errNum = 0;
+  DiscardMoreErrorInfo(context);
+  return 1;
+}
+
+// A command of the host's own keyword table: the rest of the statement goes to the host as one
+// text argument (none when it is empty).
+int RunHostCommand(BatchContext& context, EvalValue& result, std::uint16_t code) {
+  SetTrace(context, kTracePlain, true);
+  const char* rest = RestOfStatement(context);
+  std::size_t length = std::strlen(rest);
+  while (length > 0 && IsBlank(rest[length - 1]))
+    --length;
+  EvalValue argument;
+  ResetEval(argument);
+  int count = 0;
+  if (!OnlyCommentFollows(rest)) {
+    std::uint32_t text = HeapCopyText(context, rest, length);
+    if (text == 0) return Fail(context, kErrOutOfStringMemory);
+    argument.value.flags = kValueText;
+    argument.value.textRef = text;
+    count = 1;
+  }
+  bool called = CallHostEntry(context, code - kHostCodeBase, &argument, count, result);
+  ReleaseEval(context, argument);
+  return called && !HasError(context) ? 1 : 0;
+}
+
+int RunCommand(BatchContext& context, EvalValue& result, StatementRun& run, std::uint16_t code) {
+  SetTrace(context, kTracePlain, true);
+  switch (code) {
+    case kKeywordGoto:
+      return RunGoto(context, run);
+    case kKeywordExit:
+      context.flow.ifState = -1;
+      return Fail(context, kCompletionNormalEnd);
+    case kKeywordExecute:
+      return RunExecute(context, result, run);
+    case kKeywordBeep:
+      platform::Beep();
+      return 1;
+    case kKeywordYield:
+      FullPump(context);
+      return 1;
+    default:
+      return Fail(context, kErrCommandNotDefined);
+  }
+}
+
+// What the statement's error means for the run: completion codes end it (or not), errors go to
+// the handlers and then to the error box, whose answer decides.
+int SettleError(BatchContext& context, const StatementLine& statement, int status) {
+  ErrorState& errors = context.errors;
+  std::uint32_t number = errors.errNum;
+  if (number == 0) return status;
+  if (number > kLastErrorNumber && number != kCompletionCancel) {
+    // 9998: a handler took the error of an assignment. 9016 with the flag: the box of
+    // ErrorEvent let the user go on.
+    if (number == kCompletionHandledInAssignment ||
+        (number == kCompletionUserReported && errors.statementContinues != 0)) {
+      errors.errNum = 0;
+      errors.statementContinues = 0;
+      return 1;
+    }
+    return 0;
+  }
+  // The cancel and error handlers set by IntControl 72 and 73 take the error here (calling a
+  // handler function, or pushing a Gosub frame and going to the label CANCEL or
+  // TVERRORHANDLER without caching); until they exist, every error stands.
+  bool handlerRan = false;
+  if (number == kCompletionCancel) return 0;
+  if (ReportStatementError(context, statement.line + statement.start, handlerRan) == 0) return 0;
+  errors.errNum = 0;
+  return 1;
 }
 
 }  // namespace
 
-int RunStatementLine(BatchContext& context, EvalValue&, StatementLine& statement) {
-  SourceLine source{};
-  FindSourceLine(context, *statement.text, statement.lineOffset, source);
-  try {
-    Recorded().push_back(RecordedStatement{statement.line, statement.start, source.file,
-                                           source.line, context.loader.pendingLineError,
-                                           statement.substituted});
-  } catch (const std::bad_alloc&) {
-    // A record lost to a full memory changes nothing in the run.
+int Fail(BatchContext& context, std::uint32_t number) {
+  SetError(context, number);
+  return 0;
+}
+
+int FailWithHint(BatchContext& context, std::uint32_t number, std::uint32_t hint) {
+  char text[kMessageBytes];
+  LoadMessage(context, hint, text, sizeof text);
+  AppendMoreErrorInfo(context, text);
+  return Fail(context, number);
+}
+
+void SetTrace(BatchContext& context, std::uint8_t category, bool truth) {
+  context.flow.traceCategory = category;
+  context.flow.traceTruth = truth ? 1 : 0;
+}
+
+bool AtStatementEnd(const BatchContext& context) {
+  return context.tokenizer.tokenKind == kTokenEnd;
+}
+
+const char* RestOfStatement(const BatchContext& context) {
+  const char* p = ScanPosition(context);
+  if (p == nullptr) return "";
+  while (IsBlank(*p))
+    ++p;
+  return p;
+}
+
+bool OnlyCommentFollows(const char* position) {
+  while (IsBlank(*position))
+    ++position;
+  return *position == '\0' || *position == ';';
+}
+
+void EvaluateExpression(BatchContext& context, EvalValue& value) {
+  get_token(context);
+  if (HasError(context)) return;
+  ProcessSubExpression(context, value, false);
+}
+
+std::uint32_t TextOffsetOf(const StatementLine& line, const char* position) {
+  return line.lineOffset + static_cast<std::uint32_t>(position - line.line);
+}
+
+bool LineStandsInText(const StatementLine& line, const char* position, std::uint32_t length) {
+  const ScriptText& text = *line.text;
+  std::uint32_t offset = TextOffsetOf(line, position);
+  if (offset > text.length || length > text.length - offset) return false;
+  for (std::uint32_t i = 0; i < length; ++i)
+    if (PlainByteAt(text, offset + i) != static_cast<std::uint8_t>(position[i])) return false;
+  return true;
+}
+
+int ExecStatement(BatchContext& context, EvalValue& result, StatementLine& statement,
+                  std::uint32_t offset, bool noCache) {
+  const char* text = statement.line + offset;
+  while (IsBlank(*text))
+    ++text;
+  StatementRun run{statement, static_cast<std::uint32_t>(text - statement.line), noCache,
+                   InnermostStructureSkipping(context)};
+  auto lead = static_cast<std::uint8_t>(*text);
+  if (lead == kCachedGotoMarker || lead == kCachedGosubMarker) return RunCachedJump(context, run);
+  // A leading "*" assigns through the pointer variable named next.
+  bool pointer = *text == '*';
+  BeginScan(context, pointer ? text + 1 : text);
+  get_token(context);
+  const TokenizerState& tokenizer = context.tokenizer;
+  if (HasError(context) || tokenizer.tokenKind == kTokenEnd) {
+    // Skipped code is only looked at for its structure keywords.
+    if (run.skipping) {
+      context.errors.errNum = 0;
+      SetTrace(context, kTraceSkipped, false);
+      return 1;
+    }
+    return HasError(context) ? 0 : Fail(context, kErrMissingStatement);
   }
-  return 1;
+  if (pointer || tokenizer.tokenKind != kTokenKeyword)
+    return RunPlainStatement(context, result, run, pointer);
+  std::uint16_t code = tokenizer.tokenCode;
+  const KelKeywordRow* row = TokenRow(context, code);
+  std::uint32_t kind = row != nullptr ? (row->kind & 0xFF) : kRowFunction;
+  if (code < kKeywordCount && kind == kRowStructure)
+    return RunStructureKeyword(context, result, run, code);
+  bool hostCommand = code >= kHostCodeBase && code <= kHostCodeLast && kind == kRowCommand;
+  if (kind == kRowCommand && (code < kKeywordCount || hostCommand)) {
+    if (run.skipping) {
+      SetTrace(context, kTraceSkipped, false);
+      return 1;
+    }
+    return hostCommand ? RunHostCommand(context, result, code)
+                       : RunCommand(context, result, run, code);
+  }
+  return RunPlainStatement(context, result, run, false);
 }
 
-const std::vector<RecordedStatement>& RecordedStatements() {
-  return Recorded();
-}
-
-void ClearRecordedStatements() {
-  Recorded().clear();
+int RunStatementLine(BatchContext& context, EvalValue& result, StatementLine& statement) {
+  // The before-statement trace hook and the single-step debugger join here, for statements
+  // that run (the innermost structure executing).
+  ErrorState& errors = context.errors;
+  errors.errNum = 0;
+  errors.statementContinues = 0;
+  SetTrace(context, kTracePlain, false);
+  ClearAssignTarget(context);
+  int status;
+  if (context.loader.pendingLineError != 0) {
+    status = Fail(context, context.loader.pendingLineError);
+  } else {
+    status = ExecStatement(context, result, statement, statement.start, statement.substituted);
+  }
+  status = SettleError(context, statement, status);
+  // The after-statement trace hooks join here.
+  return status;
 }
 
 }  // namespace kel

@@ -3,8 +3,6 @@
 #define KEL_LANG_STATEMENTS_H
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "lang/value.h"
 #include "loader/loader_state.h"
@@ -29,20 +27,20 @@ struct StatementLine {
 // body being run; any other value ends the run loop with that value.
 int RunStatementLine(BatchContext& context, EvalValue& result, StatementLine& statement);
 
-// ---------------------------------------------------------------------------------------------
-// STAND-IN until the statement runner arrives: RunStatementLine only records what it was given
-// (so the loader and the run loop can be tested end to end) and returns 1. Remove this section
-// with it.
-struct RecordedStatement {
-  std::string line;     // the whole line
-  std::uint32_t start;  // where the statement began in it
-  std::string file;     // the source file of the line
-  std::uint32_t lineNumber;
-  std::uint32_t pendingError;  // the line reader's error for this line, 0 when none
-  bool substituted;
-};
-const std::vector<RecordedStatement>& RecordedStatements();
-void ClearRecordedStatements();
+// Executes the statement that starts at `offset` of the line, without reporting its error.
+// `noCache` keeps Goto and Gosub from caching their target in the text (statements run by
+// Execute, handler jumps, lines that preprocessing changed). Returns 1 (go on, with the next
+// line or with the offset the statement set), 0 (the statement failed or the script ends;
+// errNum says why) or -1 (Return: leave the body being run).
+int ExecStatement(BatchContext& context, EvalValue& result, StatementLine& statement,
+                  std::uint32_t offset, bool noCache);
+
+// Finds the line ":label" of the text being run (outside definition blocks) and makes it the
+// next line. Unless `noCache` is set, the Goto or Gosub statement at `statementOffset` of the
+// line is then rewritten in the text into its cached form, so that it jumps directly the next
+// time. False with 3033 when there is no such label.
+bool FindLabel(BatchContext& context, const char* label, StatementLine& statement,
+               std::uint32_t statementOffset, bool noCache);
 
 }  // namespace kel
 

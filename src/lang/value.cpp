@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "errors/error_state.h"
+#include "errors/math_error.h"
 #include "errors/error_numbers.h"
 #include "host/batch_context.h"
 #include "lang/array_record.h"
@@ -318,11 +319,7 @@ bool ToInteger(BatchContext& context, Value& value, bool allowFloat) {
       return false;
     }
     value.intValue = static_cast<std::int32_t>(rounded);
-    if (context.errors.pendingMathError != 0) {
-      SetError(context, context.errors.pendingMathError);
-      context.errors.pendingMathError = 0;
-      return false;
-    }
+    if (TakeMathError(context)) return false;
     value.flags = (value.flags | kValueInteger) & ~kValueFloat;
     return true;
   }

@@ -54,6 +54,9 @@ struct EvalValue {
   std::uintptr_t originElement;  // address of the kind-3 holder copied from, else 0
   std::uint16_t originSlot;      // slot copied from; kOriginElement for an element
   std::uint16_t originFrame;     // that slot's frame
+  // The representation bits (text, wide text, array) whose storage belongs to the holder the
+  // value was read from: they are never freed through this Value.
+  std::uint32_t borrowed;
 };
 #pragma pack(pop)
 

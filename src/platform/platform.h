@@ -64,6 +64,25 @@ int WideToAnsi(std::uint32_t codePage, const char16_t* text, std::size_t length,
                std::size_t outBytes);
 
 // ---------------------------------------------------------------------------------------------
+// Locale text: ordering and casing as the user's locale does them. The order is a word sort:
+// letters and digits decide first, then accents, then case, and hyphens, apostrophes and
+// control characters only when nothing else differs; some characters weigh nothing at all.
+// ANSI texts are in the system ANSI code page. The comparisons return <0, 0 or >0; a null text
+// sorts before every text, the empty one included.
+int CompareLocaleText(const char* a, const char* b, bool ignoreCase);
+int CompareLocaleWide(const char16_t* a, const char16_t* b, bool ignoreCase);
+// Upper and lower case of one character (characters without a case come back unchanged).
+char UpperAnsi(char c);
+char LowerAnsi(char c);
+char16_t UpperWide(char16_t c);
+char16_t LowerWide(char16_t c);
+// The same in place over `length` units of a text.
+void UpperAnsiText(char* text, std::size_t length);
+void LowerAnsiText(char* text, std::size_t length);
+void UpperWideText(char16_t* text, std::size_t length);
+void LowerWideText(char16_t* text, std::size_t length);
+
+// ---------------------------------------------------------------------------------------------
 // Profile (INI) files. A name without a directory means the settings file in its usual place.
 // Returns the length of the value copied into `out` (the default when the key is missing).
 std::size_t ReadProfileText(const char* file, const char* section, const char* key,
@@ -148,6 +167,16 @@ std::size_t WindowTitle(void* window, char* out, std::size_t size);
 void BringWindowForward(void* window);
 // Plays a system sound event by name ("SystemHand"); false when there is none to play.
 bool PlaySystemSound(const char* eventName);
+// The simple beep and then the default message sound (the script's Beep). Without a sound
+// device, a terminal on standard error is rung; otherwise nothing happens.
+void Beep();
+// The box that reports an error of a statement run by Execute: `title` and the statement's
+// `text`, an OK button and, when `offerCancel`, a Cancel button. Answers kExecuteBoxOk or
+// kExecuteBoxCancel. Without a window manager the report goes to standard error and the answer
+// is OK.
+constexpr int kExecuteBoxOk = 1;
+constexpr int kExecuteBoxCancel = 2;
+int ShowExecuteErrorBox(void* owner, const char* title, const char* text, bool offerCancel);
 
 struct LocalDateTime {
   int year, month, day, hour, minute, second;

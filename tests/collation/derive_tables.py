@@ -13,15 +13,23 @@ comparison, and the inferred model is then replayed against fresh random texts b
 is written.
 
 The model the answers support, level by level:
-  * A character is fully ignorable, a "special" (no weight except on the last level), a
-    diacritic-only mark, or one or more collation elements (an expansion such as a ligature
-    has several). An element carries a primary weight, a diacritic weight and a case weight.
+  * A character is fully ignorable, a "special" (weighs only on the last level), a mark
+    (weighs only on the diacritic level), or one or more collation elements (a ligature is
+    two). An element carries a primary weight, a diacritic weight and a third-level weight.
   * Texts compare by their primary weights; on a tie by their diacritic weights; on a tie by
-    their case weights (skipped when case is ignored); on a tie by their specials, each taken
-    as (number of elements before it, weight): an earlier special weighs more, then the heavier.
+    their third-level weights; on a tie by their specials, each taken as (number of elements
+    before it, weight): an earlier special weighs more, then the heavier one.
+  * Diacritic weights are numbers: a mark adds its weight to the element before it (across
+    specials and ignorables), modulo 256; marks before any element add up to a weight of
+    their own, first in the sequence; trailing weights no heavier than an undecorated letter's
+    are dropped before comparing.
+  * The third level holds case and variants such as superscripts and small capitals. Ignoring
+    case hides only the case part, and the two views do not nest, so each element has a rank
+    for each view.
   * At every level a text that is a proper prefix of the other sorts first.
-Diacritic and case weights are only ever compared between elements of equal primary weight, so
-they are learned as ranks within their primary (and diacritic) class.
+Primary weights are global ranks. The other weights are only ever compared between elements of
+equal primary weight, so they are learned per primary class (diacritic weights as numbers,
+because marks add to them).
 """
 
 import argparse
@@ -52,8 +60,9 @@ def widen(data):
 CP1252_WIDE = sorted(set(widen(bytes([b])) for b in range(1, 256)))
 
 # The UTF-16 units whose weights are learned; everything else is ordered by code point.
-LEARNED_RANGES = [(0x0001, 0x0250), (0x0250, 0x0300), (0x0300, 0x0370), (0x1E00, 0x1F00),
-                  (0x2000, 0x2070), (0x20A0, 0x20D0), (0x2100, 0x2150)]
+# Latin, its marks and modifier letters, Greek and Cyrillic, Latin Extended Additional, and the
+# punctuation, currency and letterlike symbols.
+LEARNED_RANGES = [(0x0001, 0x0530), (0x1E00, 0x1F00), (0x2000, 0x2150)]
 
 
 class Oracle:
@@ -115,7 +124,7 @@ BASE_DIACRITIC = 2
 class Model:
     def __init__(self):
         self.kind = {}        # char -> kind
-        self.elements = {}    # char -> [(primary, diacritic, case)]
+        self.elements = {}    # char -> [(primary, diacritic, (third rank, rank ignoring case))]
         self.special = {}     # char -> weight
         self.mark = {}        # char -> diacritic weight a mark adds to the element before it
         self.primaries = 0    # learned primary weights are 1 .. primaries
@@ -157,6 +166,11 @@ def learn(oracle, chars, log):
     # the primary level decide; the prefix cases (an expansion against its first letter) need
     # two more questions.
     low, high = ' ', '\u4e00'
+    bounds = cmp([(x + high, high + low) for x in weighted] +
+                 [(x + high, low + low) for x in weighted])
+    if any(answer[0] >= 0 for answer in bounds[:len(weighted)]) or any(
+            answer[0] <= 0 for answer in bounds[len(weighted):]):
+        raise SystemExit('U+4E00 and the blank do not bound the learned primary weights')
     relation = primary_relation(cmp, weighted, low, high)
 
     # Expansions: characters whose primary weights extend those of another character.
@@ -183,13 +197,10 @@ def learn(oracle, chars, log):
     ruler, unit = learn_marks(cmp, model, chars, log)
     third = {}
     for members in classes.values():
-        for x, diacritic in learn_diacritics(cmp, members, ruler, unit).items():
+        diacritics = learn_diacritics(cmp, members, ruler, unit)
+        for x, diacritic in diacritics.items():
             model.elements[x] = [(primary[x], diacritic, None)]
-        groups = {}
-        for x in members:
-            groups.setdefault(model.elements[x][0][1], []).append(x)
-        for group in groups.values():
-            learn_third_level(cmp, group, third, log)
+        learn_third_level(cmp, members, diacritics, ruler, unit, third, log)
     for x in singles:
         model.elements[x] = [(primary[x], model.elements[x][0][1], third[x])]
 
@@ -284,16 +295,34 @@ def lightest_weight(cmp, x, ruler, unit):
     return heavier[0]
 
 
-def learn_third_level(cmp, group, third, log):
-    """Members of equal primary and diacritic weights differ on the third level: in case, and
-    in variants such as a superscript digit or a small capital that stay apart when case is
-    ignored. The two views do not nest (a capital variant can sort above a small-capital variant
-    while sorting below it once case is ignored), so each element keeps a rank for each view."""
+def learn_third_level(cmp, members, diacritics, ruler, unit, third, log):
+    """Members of one primary class differ on the third level in case, and in variants such as
+    a superscript digit or a small capital that stay apart when case is ignored. Marks can give
+    any member the diacritic weight of any other (a capital with a combining accent meets the
+    accented capital), so the ranks hold across the whole class: each pair is compared after
+    rulers have brought the first to the second's diacritic weight. The two views do not nest
+    (a capital variant can sort above a small-capital variant and below it once case is
+    ignored), so each element keeps a rank for each view."""
+    inverse = pow(unit, -1, 256)
+
+    def raised(x, y):
+        return x + ruler * ((diacritics[y] - diacritics[x]) * inverse % 256)
+
+    pairs = [(raised(x, y), y) for x in members for y in members]
+    answers = dict(zip([(x, y) for x in members for y in members], cmp(pairs)))
     sensitive, blind = {}, {}
-    rank_groups(group, lambda a, b: cmp([(a, b)])[0][0], sensitive, cmp)
-    rank_groups(group, lambda a, b: cmp([(a, b)])[0][1], blind, cmp, ignore_case=True)
-    for x in group:
+    for view, ranks in ((0, sensitive), (1, blind)):
+        ordered = sorted(members, key=functools.cmp_to_key(lambda x, y: answers[(x, y)][view]))
+        rank = 0
+        for i, x in enumerate(ordered):
+            if i == 0 or answers[(ordered[i - 1], x)][view] != 0:
+                rank += 1
+            ranks[x] = rank
+    for x in members:
         third[x] = (sensitive[x], blind[x])
+    for (x, y), answer in answers.items():
+        if answer != (sign(sensitive[x] - sensitive[y]), sign(blind[x] - blind[y])):
+            log('  third level does not order U+%04X U+%04X' % (ord(x), ord(y)))
 
 
 def rank_groups(members, compare, ranks, cmp, ignore_case=False):
@@ -337,30 +366,28 @@ def primary_relation(cmp, weighted, low, high):
     return relation
 
 
-def primary_equal(cmp, x, text, low, high):
-    one, two = cmp([(x + low, text + high), (x + high, text + low)])
-    if one[0] > 0 or two[0] < 0:
-        return False
-    three, four = cmp([(x + low, text), (x, text + low)])
-    return three[0] >= 0 and four[0] <= 0
+def primary_equal(cmp, x, texts, low, high):
+    """Which of `texts` have exactly x's primary weights (the tests of primary_relation)."""
+    first = cmp([(x + low, text + high) for text in texts])
+    second = cmp([(x + high, text + low) for text in texts])
+    third = cmp([(x + low, text) for text in texts])
+    fourth = cmp([(x, text + low) for text in texts])
+    return [one[0] < 0 and two[0] > 0 and three[0] >= 0 and four[0] <= 0
+            for one, two, three, four in zip(first, second, third, fourth)]
 
 
 def decompose(cmp, x, singles, relation, classes, primary, low, high):
-    # The first element is the longest single whose primary is a prefix of x's.
+    """The text of two learned characters that equals expansion x on every level."""
+    # The primary weights: a single whose weights begin x's, then one more class.
     heads = [y for y in singles if relation[(y, x)] == 'prefix']
     representatives = [members[0] for members in classes.values()]
-    skeleton = None
-    for head in heads:
-        for tail in representatives:
-            if primary_equal(cmp, x, head + tail, low, high):
-                skeleton = [head, tail]
-                break
-        if skeleton:
-            break
-    if skeleton is None:
+    texts = [head + tail for head in heads for tail in representatives]
+    matching = [text for text, equal in zip(texts, primary_equal(cmp, x, texts, low, high))
+                if equal]
+    if not matching:
         return None
-    # Pick the members of each primary class that match x on every level.
-    choices = [classes[primary[c]] for c in skeleton]
+    # The members of those two classes that match x on the other levels too.
+    choices = [classes[primary[c]] for c in matching[0]]
     candidates = [a + b for a in choices[0] for b in choices[1]]
     answers = cmp([(x, c) for c in candidates])
     for text, answer in zip(candidates, answers):
@@ -376,8 +403,9 @@ UNLEARNED_BASE = 0x10000
 
 
 def collation_keys(model, text, lower_case):
-    """Elements (primary, diacritic, case), the diacritic weight of marks that precede every
-    element, and the specials (position, weight)."""
+    """Elements (primary, diacritic, (third rank, rank ignoring case)), the summed weight of the
+    marks before every element (None without such marks), and the specials (position,
+    weight)."""
     elements, specials = [], []
     leading = None
     for c in text:
@@ -429,10 +457,10 @@ def model_compare(model, a, b, ignore_case, lower_case):
 
 
 def diacritics(elements, leading):
-    """The diacritic level: the leading marks' weight first (none when it wraps to 0), then
-    the elements'; trailing weights no heavier than an undecorated letter's are dropped, so a
+    """The diacritic level: the leading marks' weight first (when there are any), then the
+    elements'; trailing weights no heavier than an undecorated letter's are dropped, so a
     leading mark can equal the same mark on the first letter."""
-    sequence = ([leading] if leading else []) + [e[1] for e in elements]
+    sequence = ([leading] if leading is not None else []) + [e[1] for e in elements]
     while sequence and sequence[-1] <= BASE_DIACRITIC:
         sequence.pop()
     return sequence
@@ -604,7 +632,7 @@ def wide_pairs(model, rng, count):
 # Output.
 
 KIND_NAMES = {IGNORABLE: 'Ignorable', SPECIAL: 'Special', MARK: 'Mark'}
-LEARNED_BLOCKS = [(0x0000, 0x036F), (0x1E00, 0x1EFF), (0x2000, 0x214F)]
+LEARNED_BLOCKS = [(0x0000, 0x052F), (0x1E00, 0x1EFF), (0x2000, 0x214F)]
 
 
 def write_tables(model, ansi_case, upper_runs, lower_runs):
@@ -646,9 +674,15 @@ def write_tables(model, ansi_case, upper_runs, lower_runs):
     out.append('')
     out.append('constexpr UnitWeights kUnits[] = {')
     for first, last in blocks:
-        for row in range(first, last + 1, 8):
-            cells = [entry(u) for u in range(row, min(row + 8, last + 1))]
-            out.append('    ' + ', '.join(cells) + ',  // U+%04X' % row)
+        # As many entries to a line as fit in 100 columns; the comment names the first unit.
+        line, line_first = [], first
+        for unit in range(first, last + 1):
+            cell = entry(unit) + ','
+            if line and len('    ' + ' '.join(line + [cell]) + '  // U+XXXX') > 100:
+                out.append('    ' + ' '.join(line) + '  // U+%04X' % line_first)
+                line, line_first = [], unit
+            line.append(cell)
+        out.append('    ' + ' '.join(line) + '  // U+%04X' % line_first)
     out.append('};')
     out.append('')
     out.append('// Units that weigh as two elements (ligatures, digraphs, sharp s).')
@@ -739,7 +773,9 @@ def main():
     learned = sorted(model.kind)
     alphabets = [CP1252_WIDE, learned,
                  list("abcABC-'\u00e1\u00c1\u00e6\u00c6 e\u00e9\u00df\x01\u00ad"),
-                 list("aAbB-'\x01\x02\u00ad\u00e0\u00c0\u0301\u0300\u0308\u030d")]
+                 list("aAbB-'\x01\x02\u00ad\u00e0\u00c0\u0301\u0300\u0308\u030d"),
+                 list("AaEeUuRr\u02b3\u0280\u01a6\xb9\u0301\u0300\u0308\u030d\u0327\xc1\xe1"
+                      "\xc9\xdc-")]
     texts = random_texts(rng, alphabets, args.check * 2)
     pairs = list(zip(texts[0::2], texts[1::2]))
     for _ in range(args.check // 4):
@@ -760,13 +796,15 @@ def main():
 
     wide = wide_pairs(model, rng, 1000)
     wide_answers = oracle.compare(wide)
-    mismatches = sum(
-        (model_compare(model, a, b, False, lower_case), model_compare(model, a, b, True, lower_case))
-        != answer for (a, b), answer in zip(wide, wide_answers))
-    mismatches += sum(
-        (model_compare(model, widen(a), widen(b), False, lower_case),
-         model_compare(model, widen(a), widen(b), True, lower_case)) != answer
-        for (a, b), answer in zip(singles + multi, ansi_answers))
+    mismatches = 0
+    widened_rows = [((widen(a), widen(b)), answer)
+                    for (a, b), answer in zip(singles + multi, ansi_answers)]
+    for (a, b), answer in list(zip(wide, wide_answers)) + widened_rows:
+        mine = (model_compare(model, a, b, False, lower_case),
+                model_compare(model, a, b, True, lower_case))
+        if mine != answer:
+            mismatches += 1
+            log('  MISMATCH %s %s: system %s model %s' % (ascii(a), ascii(b), answer, mine))
     log('comparison table: %d ANSI and %d UTF-16 pairs, %d differ from the model' % (
         len(singles + multi), len(wide), mismatches))
     if wrong or mismatches:

@@ -1,10 +1,12 @@
-// Loading scripts and running them through the run loop, up to the statement runner's door.
+// Loading scripts and running them through the run loop: every statement reaches the runner
+// in order, from the file and line it was written on.
 #include <string>
 #include <vector>
 
 #include "errors/error_numbers.h"
 #include "host/exports.h"
 #include "host/run_loop.h"
+#include "kel/kel_extender.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "loader/definitions.h"
@@ -15,7 +17,8 @@
 namespace kel::testing {
 namespace {
 
-// A statement as the run loop handed it over, with its source relative to the fixtures.
+// What a `note` statement saw: its text, and the file and line it ran from, relative to the
+// fixtures.
 struct Handed {
   std::string statement;
   std::string file;
@@ -27,18 +30,49 @@ std::ostream& operator<<(std::ostream& out, const Handed& handed) {
   return out << '"' << handed.statement << "\" " << handed.file << ':' << handed.line;
 }
 
+// The scripts observe the run through a command of the host's own table: `note text` hands the
+// host its text, and the host records where the statement stands.
+struct NoteRecorder {
+  BatchContext* context = nullptr;
+  std::vector<Handed> notes;
+};
+NoteRecorder* recorder = nullptr;
+
+std::int32_t KEL_STDCALL NoteEntry(void*, void*, std::uint32_t, std::int32_t, KelAnswerFn,
+                                   KelServicesBlock*, std::uint32_t*, KelBoundaryValue* arguments,
+                                   std::int32_t count, KelBoundaryValue*) {
+  SourceLine source{};
+  CurrentSourceLine(*recorder->context, recorder->context->lineStartOffset, source);
+  const char* text =
+      count > 0 && arguments[0].text != nullptr ? static_cast<const char*>(arguments[0].text) : "";
+  recorder->notes.push_back({text, source.file, source.line});
+  return 0;
+}
+
+KelKeywordRow NoteRow() {
+  KelKeywordRow row{};
+  row.kind = 4;  // a command: the rest of the statement is its text
+  row.nameLength = 4;
+  std::snprintf(row.name, sizeof row.name, "%s", "note");
+  return row;
+}
+const KelKeywordRow kHostRows[] = {NoteRow(), KelKeywordRow{}};
+
 class LoaderRunTest : public EngineFixture {
  protected:
   void SetUp() override {
     EngineFixture::SetUp();
-    ClearRecordedStatements();
+    recorder_.context = &context();
+    recorder = &recorder_;
+    context().hostCallback = reinterpret_cast<void*>(&NoteEntry);
+    context().hostKeywords = kHostRows;
     // Reports go to a log file, never to a box that would wait for a user.
     context().errors.quietErrors = 1;
     std::snprintf(context().errors.errorLogFile, sizeof context().errors.errorLogFile, "%s",
                   scratch_.Path("errors.log").c_str());
   }
   void TearDown() override {
-    ClearRecordedStatements();
+    recorder = nullptr;
     EngineFixture::TearDown();
   }
 
@@ -46,14 +80,21 @@ class LoaderRunTest : public EngineFixture {
     std::vector<Handed> handed;
     std::string directory = LoaderFixture("");
     std::string scratch = scratch_.Path("");
-    for (const RecordedStatement& recorded : RecordedStatements()) {
-      std::string file = recorded.file;
+    for (Handed note : recorder_.notes) {
       for (const std::string& prefix : {directory, scratch})
-        if (file.compare(0, prefix.size(), prefix) == 0) file = file.substr(prefix.size());
-      handed.push_back({recorded.line.substr(recorded.start), file, recorded.lineNumber});
+        if (note.file.compare(0, prefix.size(), prefix) == 0)
+          note.file = note.file.substr(prefix.size());
+      handed.push_back(note);
     }
     return handed;
   }
+  std::vector<std::string> Notes() {
+    std::vector<std::string> texts;
+    for (const Handed& note : recorder_.notes)
+      texts.push_back(note.statement);
+    return texts;
+  }
+  void ClearNotes() { recorder_.notes.clear(); }
   int Load(const std::string& path) {
     EvalValue result{};
     result.originSlot = kOriginNone;
@@ -67,22 +108,45 @@ class LoaderRunTest : public EngineFixture {
         platform::GlobalAllocate(bytes.size() + 2, platform::Fill::Zero);
     std::memcpy(platform::GlobalLock(script), bytes.data(), bytes.size());
     platform::GlobalUnlock(script);
-    std::int32_t result = ProcessDaBatBuffer(nullptr, contextHandle_, script, nullptr, nullptr);
+    std::int32_t result = ProcessDaBatBuffer(nullptr, contextHandle_, script,
+                                             reinterpret_cast<void*>(&NoteEntry), kHostRows);
     platform::GlobalFree(script);
     return result;
+  }
+  // The integer a variable of the main table holds, or -99999 when it has none.
+  std::int32_t Integer(const char* name) {
+    std::uint16_t slot = FindSlot(context(), name);
+    if (slot == kNoSlot) return -99999;
+    Value& value = context().varSlots[slot].value;
+    return (value.flags & kValueInteger) != 0 ? value.intValue : -99999;
   }
   std::string Headline() { return context().errors.errorHeadline; }
   std::string ErrorLine() { return context().errors.errorLine; }
 
+  NoteRecorder recorder_;
   ScratchDirectory scratch_;
 };
 
 TEST_F(LoaderRunTest, AScriptWithIncludesAndDefinitionsRunsInOrder) {
   EXPECT_EQ(Load(LoaderFixture("main.kel")), 1);
+  // Every statement ran, the included ones between the lines around their #include, and the
+  // function once it had been recorded.
+  EXPECT_EQ(Integer("a"), 1);
+  EXPECT_EQ(Integer("h1"), 10);
+  EXPECT_EQ(Integer("inner"), 1);
+  EXPECT_EQ(Integer("h2"), 20);
+  EXPECT_EQ(Integer("b"), 2);
+  EXPECT_EQ(Integer("c"), 4);
+  // In order, from the file and line they were written on.
+  std::string lib = scratch_.Write("lib.kel", "note two\n#include 'inner.kel'\nnote four\n");
+  scratch_.Write("inner.kel", "note three\n");
+  std::string main = scratch_.Write(
+      "main.kel", "; comment\nnote one\n#include \"" + lib +
+                      "\"\n#DefineFunction f()\nnote never\n#EndFunction\nnote five\n");
+  EXPECT_EQ(Load(main), 1);
   std::vector<Handed> expected = {
-      {"a = 1", "main.kel", 2},          {"h1 = 10", "lib/helpers.kel", 1},
-      {"inner = 1", "lib/inner.kel", 1}, {"h2 = 20", "lib/helpers.kel", 3},
-      {"b = 2", "main.kel", 4},          {"c = Twice(b)", "main.kel", 8},
+      {"one", "main.kel", 2}, {"two", "lib.kel", 1},   {"three", "inner.kel", 1},
+      {"four", "lib.kel", 3}, {"five", "main.kel", 7},
   };
   EXPECT_EQ(HandedStatements(), expected);
   // The definition was recorded as it was passed; its body never ran in line.
@@ -107,14 +171,11 @@ TEST_F(LoaderRunTest, CommentsLabelsAndSubstitutionsAreSortedOut) {
   SetVariable(context(), "who", "world", 0, kVariableText);
   std::string path = scratch_.Write("labels.kel",
                                     "; comment\r\n\r\n:top\r\n:next ; comment\r\n"
-                                    ":again\tx = 1\r\n  say %who%\r\n:%who% y\r\n");
+                                    ":again\tnote x\r\n  note %who%\r\n:%who% note y\r\n");
   EXPECT_EQ(Load(path), 1);
   std::vector<Handed> expected = {
-      {"x = 1 ", "labels.kel", 5}, {"say world ", "labels.kel", 6}, {"y ", "labels.kel", 7}};
+      {"x", "labels.kel", 5}, {"world", "labels.kel", 6}, {"y", "labels.kel", 7}};
   EXPECT_EQ(HandedStatements(), expected);
-  ASSERT_EQ(RecordedStatements().size(), 3u);
-  EXPECT_FALSE(RecordedStatements()[0].substituted);
-  EXPECT_TRUE(RecordedStatements()[1].substituted);
 }
 
 TEST_F(LoaderRunTest, TextsInEveryFormLoadAlike) {
@@ -128,26 +189,24 @@ TEST_F(LoaderRunTest, TextsInEveryFormLoadAlike) {
     const char* name;
     std::string bytes;
   } cases[] = {
-      {"lf.kel", "one\ntwo\n"},
-      {"crlf.kel", "one\r\ntwo\r\n"},
-      {"cr.kel", "one\rtwo\r"},
-      {"little.kel", wide(true, "one\r\ntwo")},
-      {"big.kel", wide(false, "one\ntwo\n")},
-      {"zero.kel", std::string("one\ntwo\n\0three\n", 15)},
+      {"lf.kel", "note one\nnote two\n"},
+      {"crlf.kel", "note one\r\nnote two\r\n"},
+      {"cr.kel", "note one\rnote two\r"},
+      {"little.kel", wide(true, "note one\r\nnote two")},
+      {"big.kel", wide(false, "note one\nnote two\n")},
+      {"zero.kel", std::string("note one\nnote two\n\0note three\n", 30)},
   };
   for (const Case& c : cases) {
-    ClearRecordedStatements();
+    ClearNotes();
     EXPECT_EQ(Load(scratch_.Write(c.name, c.bytes)), 1) << c.name;
-    ASSERT_EQ(RecordedStatements().size(), 2u) << c.name;
-    EXPECT_EQ(HandedStatements()[1].line, 2u) << c.name;
-    std::string first = RecordedStatements()[0].line;
-    EXPECT_TRUE(first == "one" || first == "one ") << c.name << ": " << first;
+    std::vector<Handed> expected = {{"one", c.name, 1}, {"two", c.name, 2}};
+    EXPECT_EQ(HandedStatements(), expected) << c.name;
   }
   // A file that is only a byte-order mark is an empty script.
   for (bool little : {true, false}) {
-    ClearRecordedStatements();
+    ClearNotes();
     EXPECT_EQ(Load(scratch_.Write("mark.kel", wide(little, ""))), 1);
-    EXPECT_TRUE(RecordedStatements().empty());
+    EXPECT_TRUE(Notes().empty());
   }
 }
 
@@ -180,7 +239,8 @@ TEST_F(LoaderRunTest, LoadFailuresAreReported) {
       EXPECT_EQ(ErrorLine(), c.line) << c.path;
     }
   }
-  EXPECT_TRUE(RecordedStatements().empty());
+  // Nothing ran: not even the statement before the failing #include.
+  EXPECT_EQ(FindSlot(context(), "before"), kNoSlot);
 }
 
 TEST_F(LoaderRunTest, DefinitionErrorsEndTheRun) {
@@ -190,44 +250,43 @@ TEST_F(LoaderRunTest, DefinitionErrorsEndTheRun) {
     const char* line;
     std::size_t statements;
   } cases[] = {
-      {"a\n#DefineFunction f(,)\nb\n", kErrDefineFunctionSyntax, "#DefineFunction f(,)", 1},
-      {"a\n#EndSubroutine\nb\n", kErrEndSubroutineUnmatched, "#EndSubroutine", 1},
-      {"#DefineFunction f()\n#DefineSubroutine g()\nb\n", kErrNestedDefineSubroutine,
-       "#DefineSubroutine g()", 0},
-      {"a\n#DefineFunction f()\nbody\nlast body line\n", kErrDefinitionOpenAtEnd, "last body line",
+      {"note a\n#DefineFunction f(,)\nnote b\n", kErrDefineFunctionSyntax, "#DefineFunction f(,)",
        1},
+      {"note a\n#EndSubroutine\nnote b\n", kErrEndSubroutineUnmatched, "#EndSubroutine", 1},
+      {"#DefineFunction f()\n#DefineSubroutine g()\nnote b\n", kErrNestedDefineSubroutine,
+       "#DefineSubroutine g()", 0},
+      {"note a\n#DefineFunction f()\nbody\nlast body line\n", kErrDefinitionOpenAtEnd,
+       "last body line", 1},
   };
   for (const Case& c : cases) {
-    ClearRecordedStatements();
+    ClearNotes();
     ReleaseDefinitions(context());
     EXPECT_EQ(Load(scratch_.Write("definitions.kel", c.text)), 0) << c.text;
     EXPECT_EQ(context().errors.errNum, c.error) << c.text;
     EXPECT_EQ(ErrorLine(), c.line) << c.text;
-    EXPECT_EQ(RecordedStatements().size(), c.statements) << c.text;
+    EXPECT_EQ(Notes().size(), c.statements) << c.text;
     // The next run does not start inside the block that was left open.
     EXPECT_EQ(context().loader.udfDefining, 0u);
   }
 }
 
-TEST_F(LoaderRunTest, AnOverlongLineIsHandedOnWithItsError) {
-  std::string longLine(2100, 'x');
-  EXPECT_EQ(Load(scratch_.Write("long.kel", "a\n" + longLine + "\nb\n")), 1);
-  ASSERT_EQ(RecordedStatements().size(), 3u);
-  EXPECT_EQ(RecordedStatements()[1].pendingError, kErrLineTooLong);
-  EXPECT_EQ(RecordedStatements()[1].line.size(), 2048u);
-  EXPECT_EQ(RecordedStatements()[2].pendingError, 0u);
-  EXPECT_EQ(RecordedStatements()[2].lineNumber, 3u);
+TEST_F(LoaderRunTest, AnOverlongLineIsRaisedWhenItIsReached) {
+  std::string longLine = "note " + std::string(2100, 'x');
+  EXPECT_EQ(Load(scratch_.Write("long.kel", "note a\n" + longLine + "\nnote b\n")), 0);
+  EXPECT_EQ(Notes(), std::vector<std::string>{"a"});
+  EXPECT_EQ(context().errors.errNum, kErrLineTooLong);
+  EXPECT_EQ(ErrorLine().size(), 2048u);
   // Inside a definition it ends the run at once.
-  ClearRecordedStatements();
+  ClearNotes();
   EXPECT_EQ(Load(scratch_.Write("long2.kel", "#DefineFunction f()\n" + longLine + "\n")), 0);
   EXPECT_EQ(context().errors.errNum, kErrLineTooLong);
 }
 
 TEST_F(LoaderRunTest, SubstitutionErrorsEndTheRun) {
-  EXPECT_EQ(Load(scratch_.Write("percent.kel", "a\nx = 50%\nb\n")), 0);
+  EXPECT_EQ(Load(scratch_.Write("percent.kel", "note a\nx = 50%\nnote b\n")), 0);
   EXPECT_EQ(context().errors.errNum, kErrSubstitutionUnclosed);
   EXPECT_EQ(ErrorLine(), "x = 50%");
-  ASSERT_EQ(RecordedStatements().size(), 1u);
+  EXPECT_EQ(Notes(), std::vector<std::string>{"a"});
 }
 
 TEST_F(LoaderRunTest, AStopEndsTheRunAfterTheStatement) {
@@ -236,19 +295,19 @@ TEST_F(LoaderRunTest, AStopEndsTheRunAfterTheStatement) {
     std::uint32_t breakFlags;
     bool reported;
   } cases[] = {{1, 0, true}, {0, 0, false}, {1, 0x4, false}};
-  std::string path = scratch_.Write("stop.kel", "first\nsecond\n");
+  std::string path = scratch_.Write("stop.kel", "note first\nnote second\n");
   for (const Case& c : cases) {
-    ClearRecordedStatements();
+    ClearNotes();
     context().errors.errorHeadline[0] = '\0';
     context().stopRequested = 1;
     context().stopByUser = 1;
     context().announceStop = c.announce;
     context().breakFlags = c.breakFlags;
     EXPECT_EQ(Load(path), 0);
-    EXPECT_EQ(RecordedStatements().size(), 1u);
+    EXPECT_EQ(Notes(), std::vector<std::string>{"first"});
     EXPECT_EQ(Headline() == "194:  Execution terminated by user request", c.reported) << Headline();
     if (c.reported) {
-      EXPECT_EQ(ErrorLine(), "first");
+      EXPECT_EQ(ErrorLine(), "note first");
       EXPECT_EQ(context().stopByUser, 0);
     }
   }
@@ -258,23 +317,25 @@ TEST_F(LoaderRunTest, AStopEndsTheRunAfterTheStatement) {
 
 TEST_F(LoaderRunTest, TheHostsBufferRunsWithIncludesAndKeepsDefinitions) {
   std::snprintf(context().scriptPath, sizeof context().scriptPath, "%s", "host script");
-  std::string include = "#include \"" + LoaderFixture("lib/inner.kel") + "\"\n";
-  EXPECT_EQ(RunBuffer("first\r\n" + include + "#DefineFunction kept()\r\n#EndFunction\r\n"), 1);
-  std::vector<Handed> expected = {{"first ", "host script", 1}, {"inner = 1", "lib/inner.kel", 1}};
+  std::string include = "#include \"" + scratch_.Write("inner.kel", "note inner\n") + "\"\n";
+  EXPECT_EQ(RunBuffer("note first\r\n" + include + "#DefineFunction kept()\r\n#EndFunction\r\n"),
+            1);
+  std::vector<Handed> expected = {{"first", "host script", 1}, {"inner", "inner.kel", 1}};
   EXPECT_EQ(HandedStatements(), expected);
   // A second run sees the definitions of the first.
-  ClearRecordedStatements();
-  EXPECT_EQ(RunBuffer("second\n"), 1);
+  ClearNotes();
+  EXPECT_EQ(RunBuffer("note second\n"), 1);
+  EXPECT_EQ(Notes(), std::vector<std::string>{"second"});
   EXPECT_EQ(FindDefinition(context(), "kept", 4), 0u);
   // An empty text runs nothing and succeeds; so does a text that is only a byte-order mark.
-  ClearRecordedStatements();
+  ClearNotes();
   EXPECT_EQ(RunBuffer(""), 1);
   EXPECT_EQ(RunBuffer(std::string("\xFF\xFE", 2)), 1);
-  EXPECT_TRUE(RecordedStatements().empty());
+  EXPECT_TRUE(Notes().empty());
   // A load failure is reported and the script does not start.
-  EXPECT_EQ(RunBuffer("#include \"no-such-file.kel\"\nnever\n"), 0);
+  EXPECT_EQ(RunBuffer("#include \"no-such-file.kel\"\nnote never\n"), 0);
   EXPECT_EQ(ErrorLine(), "no-such-file.kel");
-  EXPECT_TRUE(RecordedStatements().empty());
+  EXPECT_TRUE(Notes().empty());
 }
 
 }  // namespace

@@ -125,6 +125,20 @@ void MessageBoxText(void*, const char* text, const char* title) {
   std::fflush(stderr);
 }
 
+// No sound device is assumed: a terminal rings its bell, anything else stays silent.
+void Beep() {
+  if (::isatty(STDERR_FILENO) == 1) {
+    std::fputc('\a', stderr);
+    std::fflush(stderr);
+  }
+}
+
+int ShowExecuteErrorBox(void*, const char* title, const char* text, bool) {
+  std::fprintf(stderr, "%s\n%s\n", title ? title : "", text ? text : "");
+  std::fflush(stderr);
+  return kExecuteBoxOk;
+}
+
 // There is no window manager to register classes with or to measure windows in.
 bool RegisterEngineWindowClasses(void*) {
   return true;

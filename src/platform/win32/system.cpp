@@ -70,6 +70,17 @@ void MessageBoxText(void* owner, const char* text, const char* title) {
   ::MessageBoxA(static_cast<HWND>(owner), text, title, MB_OK | MB_SETFOREGROUND);
 }
 
+void Beep() {
+  ::MessageBeep(0xFFFFFFFF);
+  ::MessageBeep(MB_OK);
+}
+
+int ShowExecuteErrorBox(void* owner, const char* title, const char* text, bool offerCancel) {
+  UINT style = (offerCancel ? MB_OKCANCEL : MB_OK) | MB_ICONSTOP | MB_SETFOREGROUND;
+  int answer = ::MessageBoxA(static_cast<HWND>(owner), text, title, style);
+  return answer == IDCANCEL ? kExecuteBoxCancel : kExecuteBoxOk;
+}
+
 namespace {
 // The engine's own window classes; the functions that own them take over their messages.
 const char* const kWindowClasses[] = {"tv8wcmmn", "tv9wcdlg", "tv0wcdl2"};

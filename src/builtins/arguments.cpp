@@ -1,0 +1,103 @@
+// Argument conversion by declared type, and the tidying of function results.
+#include "builtins/arguments.h"
+
+#include <cstdio>
+
+#include "errors/error_numbers.h"
+#include "errors/error_state.h"
+#include "errors/messages.h"
+#include "host/batch_context.h"
+#include "host/process_state.h"
+#include "lang/string_heap.h"
+
+namespace kel {
+namespace {
+
+constexpr std::uint32_t kHintArgumentNotConverted = 9503;
+constexpr std::uint32_t kErrNotArray = 3650;
+constexpr std::uint32_t kErrNotVariant = 3732;
+
+bool IsWideOnly(const Value& value) {
+  return (value.flags & kValueWideText) != 0 && (value.flags & kValueText) == 0;
+}
+
+bool Fail(BatchContext& context, std::uint32_t number) {
+  SetError(context, number);
+  return false;
+}
+
+bool ToText(BatchContext& context, EvalValue& argument, bool wide) {
+  if (wide) return ToWideText(context, argument.value) || Fail(context, kErrNotUnicode);
+  return kel::ToText(context, argument.value) ||
+         (HasError(context) ? false : Fail(context, kErrNotString));
+}
+
+bool ToArgumentInteger(BatchContext& context, EvalValue& argument, int index) {
+  Value& value = argument.value;
+  if (ToInteger(context, value, true)) return true;
+  if (!HasError(context) && (value.flags & kValueFloat) == 0 && ToFloat(context, value) &&
+      ToInteger(context, value, true))
+    return true;
+  if (HasError(context)) return false;
+  // The argument's number helps find which of several arguments was wrong.
+  char format[128], hint[160];
+  LoadMessage(context, kHintArgumentNotConverted, format, sizeof format);
+  std::snprintf(hint, sizeof hint, format, index + 1);
+  AppendMoreErrorInfo(context, hint);
+  return Fail(context, kErrNotNumber);
+}
+
+}  // namespace
+
+bool IsUnicodeModeCall(const BatchContext&, const EvalValue* arguments, int count,
+                       std::uint64_t types) {
+  bool nt = Process().system.ntFamily;
+  for (int i = 0; i < count; ++i) {
+    std::uint32_t type = ArgumentTypeAt(types, i);
+    if ((type == kArgumentModeText || (type == kArgumentModeSystemText && nt)) &&
+        IsWideOnly(arguments[i].value))
+      return true;
+  }
+  return false;
+}
+
+bool ConvertArgument(BatchContext& context, EvalValue& argument, std::uint32_t type, int index,
+                     bool unicodeMode) {
+  bool nt = Process().system.ntFamily;
+  switch (type) {
+    case kArgumentInteger:
+      return ToArgumentInteger(context, argument, index);
+    case kArgumentText:
+      return ToText(context, argument, false);
+    case kArgumentFloat:
+      if (ToFloat(context, argument.value)) return true;
+      return HasError(context) ? false : Fail(context, kErrNotFloat);
+    case kArgumentArray:
+      return (argument.value.flags & kValueArray) != 0 || Fail(context, kErrNotArray);
+    case kArgumentVariant:
+      // Variants belong to the automation support, which this build does not have.
+      return Fail(context, kErrNotVariant);
+    case kArgumentWide:
+      return ToText(context, argument, true);
+    case kArgumentModeText:
+      return ToText(context, argument, unicodeMode);
+    case kArgumentSystemText:
+      return ToText(context, argument, nt);
+    case kArgumentModeSystemText:
+      return ToText(context, argument, unicodeMode && nt);
+    case kArgumentAny:
+    default:
+      return true;
+  }
+}
+
+void TidyResult(BatchContext& context, EvalValue& result) {
+  Value& value = result.value;
+  if ((value.flags & (kValueInteger | kValueFloat)) != 0 && (value.flags & kValueText) != 0) {
+    if (value.textRef != 0) VFree(context, static_cast<std::uint32_t>(value.textRef));
+    value.textRef = 0;
+    value.flags &= ~kValueText;
+  }
+}
+
+}  // namespace kel

@@ -1,0 +1,48 @@
+// Converting a built-in function's arguments to the types its row declares.
+#ifndef KEL_BUILTINS_ARGUMENTS_H
+#define KEL_BUILTINS_ARGUMENTS_H
+
+#include <cstdint>
+
+#include "lang/value.h"
+
+namespace kel {
+
+struct BatchContext;
+
+constexpr int kMaxArguments = 16;
+
+// The 4-bit argument type codes of a function row.
+enum ArgumentType : std::uint32_t {
+  kArgumentInteger = 0,         // i
+  kArgumentText = 1,            // s: ANSI text
+  kArgumentFloat = 2,           // f
+  kArgumentArray = 3,           // a
+  kArgumentVariant = 4,         // v
+  kArgumentWide = 5,            // w: UTF-16 text
+  kArgumentModeText = 6,        // t: UTF-16 in a Unicode-mode call, else ANSI
+  kArgumentSystemText = 7,      // n: UTF-16 on the NT family, else ANSI
+  kArgumentModeSystemText = 8,  // m: UTF-16 in a Unicode-mode call on the NT family
+  kArgumentAny = 15,            // x: passed as it is
+};
+
+// The type code of argument `index` (0-based) in a row's 64-bit type word.
+inline std::uint32_t ArgumentTypeAt(std::uint64_t types, int index) {
+  std::uint32_t code = static_cast<std::uint32_t>(types >> (4 * index)) & 0xF;
+  return code >= 9 && code <= 14 ? kArgumentInteger : code;
+}
+
+// A call is in Unicode mode when a mode-following text argument arrived as UTF-16.
+bool IsUnicodeModeCall(const BatchContext& context, const EvalValue* arguments, int count,
+                       std::uint64_t types);
+
+// Converts argument `index` (0-based) in place; false with the error set when it cannot.
+bool ConvertArgument(BatchContext& context, EvalValue& argument, std::uint32_t type, int index,
+                     bool unicodeMode);
+
+// A numeric result never carries text as well: its ANSI text is freed.
+void TidyResult(BatchContext& context, EvalValue& result);
+
+}  // namespace kel
+
+#endif  // KEL_BUILTINS_ARGUMENTS_H

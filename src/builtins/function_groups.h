@@ -1,0 +1,24 @@
+// The routines of the function families: each is one selection over the codes of its family.
+#ifndef KEL_BUILTINS_FUNCTION_GROUPS_H
+#define KEL_BUILTINS_FUNCTION_GROUPS_H
+
+#include <cstdint>
+
+#include "lang/value.h"
+
+namespace kel {
+
+struct BatchContext;
+
+// Every family routine takes the same parameters: the function's code, the converted
+// arguments and their number, the result (preset to the integer 0) and whether the call is in
+// Unicode mode. A failure sets errNum.
+#define KEL_FAMILY_ROUTINE(Routine)                                                     \
+  void Routine(BatchContext& context, std::uint32_t code, int count, EvalValue& result, \
+               EvalValue* arguments, bool unicode)
+
+KEL_FAMILY_ROUTINE(CoreFunction);
+
+}  // namespace kel
+
+#endif  // KEL_BUILTINS_FUNCTION_GROUPS_H

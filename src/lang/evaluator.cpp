@@ -1,0 +1,738 @@
+// The expression evaluator: statements with assignment, the precedence levels, primaries,
+// function calls and the functions that take variable names.
+#include "lang/evaluator.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "builtins/dispatch.h"
+#include "errors/error_numbers.h"
+#include "errors/error_state.h"
+#include "errors/messages.h"
+#include "host/batch_context.h"
+#include "lang/array_record.h"
+#include "lang/eval_value.h"
+#include "lang/keyword_table.h"
+#include "lang/string_heap.h"
+#include "lang/structures.h"
+#include "lang/tokenizer.h"
+#include "lang/variables.h"
+#include "loader/definitions.h"
+
+namespace kel {
+namespace {
+
+constexpr std::uint32_t kErrIllegalSyntax = 3061;
+constexpr std::uint32_t kErrUnbalancedParenthesis = 3065;
+constexpr std::uint32_t kErrWrongArgumentCount = 3066;
+constexpr std::uint32_t kErrOpeningParenthesisMissing = 3067;
+constexpr std::uint32_t kErrIllegalDelimiter = 3068;
+constexpr std::uint32_t kErrAssignmentNotLegal = 3069;
+constexpr std::uint32_t kErrTooManyArgumentsDefined = 3070;
+constexpr std::uint32_t kErrContinuesPastEnd = 3074;
+constexpr std::uint32_t kErrDropNotVariable = 3102;
+constexpr std::uint32_t kErrNotAvailable = 3472;
+constexpr std::uint32_t kErrEmbeddedArray = 3647;
+constexpr std::uint32_t kErrMakePointerName = 3761;
+constexpr std::uint32_t kErrBadAddressOf = 3818;
+constexpr std::uint32_t kErrPointer = 3821;
+constexpr std::uint32_t kErrNestingTooComplex = 3353;
+
+constexpr std::uint32_t kHintMoreParameters = 9500;
+constexpr std::uint32_t kHintNoParenthesis = 9502;
+constexpr std::uint32_t kHintMissingParenthesis = 9504;
+constexpr std::uint32_t kHintExtraCharacters = 9505;
+constexpr std::uint32_t kHintUseDoubleEquals = 9506;
+constexpr std::uint32_t kHintGlobalMainOnly = 9507;
+constexpr std::uint32_t kHintNotVariableName = 9509;
+constexpr std::uint32_t kHintPointerNotCreated = 9510;
+constexpr std::uint32_t kHintVariableNotFound = 9511;
+constexpr std::uint32_t kHintNotGlobal = 9512;
+
+// Nesting of sub-expressions, unary chains and calls allowed before the evaluator refuses
+// to go deeper: far below what the machine stack holds, far above any real script.
+constexpr std::uint16_t kMaxDepth = 400;
+
+// The mark a variable declared global by PtrGlobalDefine carries in its slot's spare word.
+constexpr std::uint32_t kGlobalVariableMark = 0x474C4F42;  // "GLOB"
+
+void Hint(BatchContext& context, std::uint32_t id) {
+  char text[256];
+  LoadMessage(context, id, text, sizeof text);
+  AppendMoreErrorInfo(context, text);
+}
+
+void Fail(BatchContext& context, std::uint32_t number, std::uint32_t hint = 0) {
+  SetError(context, number);
+  if (hint != 0) Hint(context, hint);
+}
+
+TokenizerState& Token(BatchContext& context) {
+  return context.tokenizer;
+}
+
+bool IsKeyword(BatchContext& context, std::uint32_t code) {
+  return Token(context).tokenKind == kTokenKeyword && Token(context).tokenCode == code;
+}
+
+// Reads the next token; false when that failed.
+bool Next(BatchContext& context) {
+  get_token(context);
+  return !HasError(context);
+}
+
+// Guards the recursion of the evaluator.
+class DepthGuard {
+ public:
+  explicit DepthGuard(BatchContext& context) : context_(context) {
+    if (++context_.evaluator.depth > kMaxDepth) SetError(context_, kErrNestingTooComplex);
+  }
+  ~DepthGuard() { --context_.evaluator.depth; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+  bool ok() const { return context_.evaluator.depth <= kMaxDepth; }
+
+ private:
+  BatchContext& context_;
+};
+
+using LevelRoutine = void (*)(BatchContext&, EvalValue&);
+
+// One binary level: its left operand from the next tighter level, then as many of its own
+// operators as follow, each applied as soon as its right operand is known.
+template <typename IsOperator>
+void BinaryLevel(BatchContext& context, EvalValue& result, LevelRoutine tighter,
+                 IsOperator isOperator, bool comparison) {
+  tighter(context, result);
+  while (!HasError(context) && Token(context).tokenKind == kTokenKeyword &&
+         isOperator(Token(context).tokenCode)) {
+    std::uint32_t op = Token(context).tokenCode;
+    if (!Next(context)) return;
+    EvalValue right{};
+    ResetEval(right);
+    tighter(context, right);
+    if (!HasError(context)) {
+      if (comparison)
+        CompareValues(context, op, result, right, true, false);
+      else
+        ApplyBinaryOp(context, op, result, right);
+    }
+    ReleaseEval(context, right);
+  }
+}
+
+void EvalUnary(BatchContext& context, EvalValue& result);
+void EvalPrimary(BatchContext& context, EvalValue& result);
+
+void EvalPower(BatchContext& context, EvalValue& result) {
+  BinaryLevel(
+      context, result, EvalUnary, [](std::uint32_t c) { return c == kKeywordPower; }, false);
+}
+void EvalMultiplicative(BatchContext& context, EvalValue& result) {
+  BinaryLevel(
+      context, result, EvalPower,
+      [](std::uint32_t c) {
+        return c == kKeywordAsterisk || c == kKeywordDivide || c == kKeywordMod;
+      },
+      false);
+}
+void EvalAdditive(BatchContext& context, EvalValue& result) {
+  BinaryLevel(
+      context, result, EvalMultiplicative,
+      [](std::uint32_t c) { return c == kKeywordPlus || c == kKeywordMinus; }, false);
+}
+void EvalShift(BatchContext& context, EvalValue& result) {
+  BinaryLevel(
+      context, result, EvalAdditive,
+      [](std::uint32_t c) { return c == kKeywordShiftLeft || c == kKeywordShiftRight; }, false);
+}
+void EvalConcat(BatchContext& context, EvalValue& result) {
+  BinaryLevel(
+      context, result, EvalShift, [](std::uint32_t c) { return c == kKeywordColon; }, false);
+}
+void EvalComparison(BatchContext& context, EvalValue& result) {
+  BinaryLevel(
+      context, result, EvalConcat,
+      [](std::uint32_t c) {
+        return c == kKeywordEqual || c == kKeywordNotEqual || c == kKeywordLessGreater ||
+               c == kKeywordLess || c == kKeywordLessEqual || c == kKeywordGreater ||
+               c == kKeywordGreaterEqual;
+      },
+      true);
+  // A single "=" here is the classic slip for "==".
+  if (!HasError(context) && IsKeyword(context, kKeywordAssign))
+    Fail(context, kErrAssignmentNotLegal, kHintUseDoubleEquals);
+}
+void EvalBitwise(BatchContext& context, EvalValue& result) {
+  BinaryLevel(
+      context, result, EvalComparison,
+      [](std::uint32_t c) {
+        return c == kKeywordAmpersand || c == kKeywordBar || c == kKeywordCaret;
+      },
+      false);
+}
+
+// ----------------------------------------------------------------------------------------------
+// Variables.
+
+// The slot of the variable token just read, in the current frame; kNoSlot with the error set.
+std::uint16_t VariableSlotOfToken(BatchContext& context, bool report) {
+  return find_var(context, Token(context).nameBuffer, report);
+}
+
+void ReadVariable(BatchContext& context, EvalValue& result) {
+  std::uint16_t slot = VariableSlotOfToken(context, true);
+  if (slot == kNoSlot) return;
+  BorrowVariable(context, context.varSlots[slot].value, slot, context.currentFrame, result);
+  Next(context);
+}
+
+// The constant of a constant row.
+void ReadConstant(BatchContext& context, const KelKeywordRow& row, EvalValue& result) {
+  std::uint32_t value = row.argCounts;
+  if ((value & kConstantCodeMask) == kFloatConstantCode) {
+    result.value.flags = kValueFloat;
+    result.value.floatValue = kFloatConstants[(value & 31) % kFloatConstantCount];
+  } else if ((value & kConstantCodeMask) == kTextConstantCode) {
+    const char* text = kTextConstants[(value & 31) % kTextConstantCount];
+    std::uint32_t offset = HeapCopyText(context, text, std::strlen(text));
+    if (offset == 0) return Fail(context, kErrOutOfStringMemory);
+    result.value.flags = kValueText;
+    result.value.textRef = offset;
+  } else {
+    result.value.flags = kValueInteger;
+    result.value.intValue = static_cast<std::int32_t>(value);
+  }
+  Next(context);
+}
+
+// ----------------------------------------------------------------------------------------------
+// Function calls.
+
+void CallFunction(BatchContext& context, EvalValue& result) {
+  std::uint32_t code = Token(context).tokenCode;
+  char name[kNameBytes + 4];
+  std::snprintf(name, sizeof name, "%s", Token(context).tokenText);
+  int required = 0, optional = 0;
+  std::uint64_t types = 0;
+  bool readsOwn = false;
+  if (code >= kDefinitionCodeBase && code <= kDefinitionCodeLast) {
+    UdfRecord* record =
+        DefinitionRecord(context, static_cast<std::uint16_t>(code - kDefinitionCodeBase));
+    if (record == nullptr) return Fail(context, kErrUndefinedVariable);
+    required = record->paramCount;
+    types = ~std::uint64_t{0};  // any value, unconverted
+  } else {
+    const KelKeywordRow* row = TokenRow(context, code);
+    if (row == nullptr) return Fail(context, kErrIllegalSyntax);
+    if ((row->kind & kRowNotAvailable) != 0 || (code < kKeywordCount && !IsFunctionAvailable(code)))
+      return Fail(context, kErrNotAvailable);
+    readsOwn = (row->argCounts & 0xFF) == kReadsOwnArguments;
+    required = static_cast<int>(row->argCounts & 0xFF);
+    optional = static_cast<int>((row->argCounts >> 8) & 0xFF);
+    types = std::uint64_t{row->argTypesLow} | (std::uint64_t{row->argTypesHigh} << 32);
+  }
+  if (!readsOwn && required + optional > 16) return Fail(context, kErrTooManyArgumentsDefined);
+  bool objectAccess = code == kObjectReferenceCode;
+  if (!Next(context)) return;
+  if (objectAccess) {
+    putback(context);
+  } else if (!IsKeyword(context, kKeywordOpenParenthesis)) {
+    SetError(context, kErrOpeningParenthesisMissing);
+    char hint[256], text[300];
+    LoadMessage(context, kHintNoParenthesis, hint, sizeof hint);
+    std::snprintf(text, sizeof text, "%s %s", name, hint);
+    AppendMoreErrorInfo(context, text);
+    return;
+  }
+  if (readsOwn || objectAccess) {
+    CallBuiltin(context, name, objectAccess, code, result, nullptr, true, 0, types);
+    if (!HasError(context)) Next(context);  // the closing ")" the function left current
+    return;
+  }
+  EvalValue arguments[17];
+  for (EvalValue& argument : arguments)
+    ResetEval(argument);
+  int count = 0;
+  bool failed = !Next(context);
+  for (int n = 1; !failed && n <= required + optional; ++n) {
+    if (IsKeyword(context, kKeywordCloseParenthesis) && n > required) break;
+    if (n > 1 && !Next(context)) {  // step over the "," that ended the previous argument
+      failed = true;
+      break;
+    }
+    ProcessSubExpression(context, arguments[n - 1], false);
+    if (HasError(context)) {
+      failed = true;
+      break;
+    }
+    count = n;
+    if (n < required && !IsKeyword(context, kKeywordComma)) {
+      Fail(context, kErrIllegalDelimiter, kHintMoreParameters);
+      failed = true;
+    }
+    if (!IsKeyword(context, kKeywordComma)) break;
+  }
+  if (!failed && !IsKeyword(context, kKeywordCloseParenthesis)) {
+    Fail(context, kErrWrongArgumentCount, kHintMissingParenthesis);
+    failed = true;
+  }
+  if (!failed && count < required) {
+    Fail(context, kErrIllegalDelimiter, kHintMoreParameters);
+    failed = true;
+  }
+  if (!failed) {
+    // Arrays passed in keep living for the call, whatever the function does with variables.
+    for (int i = 0; i < count; ++i)
+      if ((arguments[i].value.flags & kValueArray) != 0)
+        AddArrayHolder(reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
+    CallBuiltin(context, name, false, code, result, arguments, false, count, types);
+    for (int i = 0; i < count; ++i)
+      if ((arguments[i].value.flags & kValueArray) != 0)
+        ReleaseArrayHolder(context, reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
+  }
+  for (EvalValue& argument : arguments)
+    ReleaseEval(context, argument);
+  if (!HasError(context)) Next(context);  // past ")"
+}
+
+// ----------------------------------------------------------------------------------------------
+// Functions that take variable names.
+
+// Reads "(" and then a name, optionally after "*"; the slot in the frame the name lives in.
+// Returns false with the error set when the syntax is wrong.
+struct NamedVariable {
+  bool isName;         // the argument was a variable name (else -1 for IsDefined and VarType)
+  std::uint16_t slot;  // kNoSlot when the variable does not exist
+};
+
+bool ReadNameArgument(BatchContext& context, NamedVariable& named) {
+  named = NamedVariable{false, kNoSlot};
+  bool pointer = false;
+  if (IsKeyword(context, kKeywordAsterisk)) {
+    pointer = true;
+    if (!Next(context)) return false;
+  }
+  if (Token(context).tokenKind != kTokenVariable) return Next(context);
+  named.isName = true;
+  std::uint32_t saved = context.errors.errNum;
+  if (pointer) {
+    std::uint16_t holder = FindSlot(context, Token(context).nameBuffer);
+    if (holder != kNoSlot && (context.varSlots[holder].value.flags & kValueText) != 0) {
+      PointerTarget target;
+      const char* text = ValueText(context, context.varSlots[holder].value);
+      if (ParsePointer(context, text, target) && target.frame == context.currentFrame)
+        named.slot = FindSlot(context, target.name);
+      else
+        named.isName = false;
+    } else {
+      named.isName = false;
+    }
+  } else {
+    named.slot = FindSlot(context, Token(context).nameBuffer);
+  }
+  context.errors.errNum = saved;
+  return Next(context);
+}
+
+bool CloseNameCall(BatchContext& context) {
+  if (!IsKeyword(context, kKeywordCloseParenthesis)) {
+    Fail(context, kErrWrongArgumentCount, kHintMissingParenthesis);
+    return false;
+  }
+  return Next(context);
+}
+
+bool IsRecordedTarget(BatchContext& context, std::uint16_t slot) {
+  std::int32_t target = (std::int32_t{context.currentFrame} << 16) | slot;
+  if (context.evaluator.mainAssignTarget == target) return true;
+  for (std::uint16_t i = 0; i < context.loader.udfCount; ++i) {
+    UdfRecord* record = DefinitionRecord(context, i);
+    if (record != nullptr && record->lastAssigned == target) return true;
+  }
+  return false;
+}
+
+void PointerFunction(BatchContext& context, std::uint32_t code, EvalValue& result) {
+  if (Token(context).tokenKind != kTokenVariable) {
+    if (code == kKeywordInternalMakePointer) return Fail(context, kErrMakePointerName);
+    return Fail(context, kErrPointer, kHintNotVariableName);
+  }
+  char name[kNameBytes];
+  std::snprintf(name, sizeof name, "%s", Token(context).nameBuffer);
+  if (code == kKeywordPtrGlobalDefine && context.currentFrame != 0)
+    return Fail(context, kErrPointer, kHintGlobalMainOnly);
+  // Global names live in the main script's frame, whichever function asks.
+  SavedFrame saved{};
+  bool entered = code != kKeywordInternalMakePointer && context.currentFrame != 0;
+  if (entered && !EnterFrame(context, 0, saved)) return Fail(context, kErrPointerAccess);
+  std::uint16_t slot = FindSlot(context, name);
+  bool existed = slot != kNoSlot && (context.varSlots[slot].value.flags & kValueHolding) != 0;
+  bool global = slot != kNoSlot && context.varSlots[slot].value.unused == kGlobalVariableMark;
+  bool failed = false;
+  if (code == kKeywordPtrGlobalTest) {
+    SetEvalInteger(context, result, existed && global ? 1 : 0);
+  } else if (code == kKeywordPtrGlobal && !existed) {
+    Fail(context, kErrPointer, kHintVariableNotFound);
+    failed = true;
+  } else if (code == kKeywordPtrGlobal && !global) {
+    Fail(context, kErrPointer, kHintNotGlobal);
+    failed = true;
+  } else {
+    if (slot == kNoSlot) slot = FindOrCreateSlot(context, name);
+    if (slot == kNoSlot) {
+      context.errors.errNum = 0;
+      Fail(context, kErrPointer, kHintPointerNotCreated);
+      failed = true;
+    } else {
+      if (code == kKeywordPtrGlobalDefine)
+        context.varSlots[slot].value.unused = kGlobalVariableMark;
+      char pointer[80];
+      MakePointerText(context, name, pointer, sizeof pointer);
+      std::uint32_t offset = HeapCopyText(context, pointer, std::strlen(pointer));
+      if (offset == 0) {
+        Fail(context, kErrOutOfStringMemory);
+        failed = true;
+      } else {
+        ReleaseEval(context, result);
+        result.value.flags = kValueText;
+        result.value.textRef = offset;
+      }
+    }
+  }
+  if (entered && !LeaveFrame(context, saved) && !failed) Fail(context, kErrVariableTableAccess);
+  if (HasError(context)) return;
+  if (!Next(context)) return;
+  if (code == kKeywordPtrPersistent) {
+    // The initial value is assigned only when the variable did not exist yet.
+    if (!IsKeyword(context, kKeywordComma))
+      return Fail(context, kErrIllegalDelimiter, kHintMoreParameters);
+    if (!Next(context)) return;
+    EvalValue value{};
+    ResetEval(value);
+    ProcessSubExpression(context, value, false);
+    if (!HasError(context) && !existed) AssignValue(context, name, value.value);
+    ReleaseEval(context, value);
+    if (HasError(context)) return;
+  }
+  CloseNameCall(context);
+}
+
+void NameFunction(BatchContext& context, EvalValue& result) {
+  std::uint32_t code = Token(context).tokenCode;
+  if (!Next(context)) return;
+  if (!IsKeyword(context, kKeywordOpenParenthesis))
+    return Fail(context, kErrOpeningParenthesisMissing);
+  // A persistent name is read in its function's own form of the name.
+  if (code == kKeywordPtrPersistent) context.tokenizer.persistentName = 1;
+  bool read = Next(context);
+  context.tokenizer.persistentName = 0;
+  if (!read) return;
+  SetEvalInteger(context, result, 0);
+  switch (code) {
+    case kKeywordIsDefined:
+    case kKeywordVarType:
+    case kKeywordObjectTypeGet: {
+      NamedVariable named;
+      if (!ReadNameArgument(context, named)) return;
+      std::int32_t answer = -1;
+      if (named.isName) {
+        const Value* value = named.slot == kNoSlot ? nullptr : &context.varSlots[named.slot].value;
+        bool holds = value != nullptr && (value->flags & kValueHolding) != 0;
+        if (code == kKeywordIsDefined)
+          answer = holds ? 1 : 0;
+        else if (code == kKeywordVarType)
+          answer = holds ? static_cast<std::int32_t>(value->flags & 0xFFFF) : 0;
+      }
+      if (code == kKeywordObjectTypeGet) {
+        // No value is an object in this build: every name has the empty type name.
+        std::uint32_t offset = HeapCopyText(context, "", 0);
+        if (offset == 0) return Fail(context, kErrOutOfStringMemory);
+        result.value.flags = kValueText;
+        result.value.textRef = offset;
+      } else {
+        SetEvalInteger(context, result, answer);
+      }
+      CloseNameCall(context);
+      return;
+    }
+    case kKeywordDrop:
+      for (;;) {
+        NamedVariable named;
+        if (!(Token(context).tokenKind == kTokenVariable ||
+              (IsKeyword(context, kKeywordAsterisk)))) {
+          return Fail(context, kErrDropNotVariable);
+        }
+        if (!ReadNameArgument(context, named)) return;
+        if (!named.isName) return Fail(context, kErrDropNotVariable);
+        if (named.slot != kNoSlot && !IsRecordedTarget(context, named.slot))
+          RemoveSlot(context, named.slot);
+        if (!IsKeyword(context, kKeywordComma)) break;
+        if (!Next(context)) return;
+      }
+      SetEvalInteger(context, result, 1);
+      CloseNameCall(context);
+      return;
+    default:
+      PointerFunction(context, code, result);
+      return;
+  }
+}
+
+// ----------------------------------------------------------------------------------------------
+// Prefix operators.
+
+void AddressOf(BatchContext& context, EvalValue& operand) {
+  if (operand.originSlot == kOriginNone || operand.originSlot == kOriginElement)
+    return Fail(context, kErrBadAddressOf);
+  char name[kNameBytes];
+  std::snprintf(name, sizeof name, "%s", context.varSlots[operand.originSlot].slotName);
+  char pointer[80];
+  MakePointerText(context, name, pointer, sizeof pointer);
+  std::uint32_t offset = HeapCopyText(context, pointer, std::strlen(pointer));
+  if (offset == 0) return Fail(context, kErrOutOfStringMemory);
+  ReleaseEval(context, operand);
+  operand.value.flags = kValueText;
+  operand.value.textRef = offset;
+}
+
+void Dereference(BatchContext& context, EvalValue& operand) {
+  if ((operand.value.flags & (kValueText | kValueWideText)) == 0 ||
+      (operand.value.flags & (kValueInteger | kValueFloat)) != 0) {
+    ApplyUnaryOp(context, kKeywordAsterisk, operand);
+    return;
+  }
+  if (!ToText(context, operand.value)) return;
+  char pointer[68];
+  std::snprintf(pointer, sizeof pointer, "%s", ValueText(context, operand.value));
+  EvalValue target{};
+  ResetEval(target);
+  if (!ReadViaPointer(context, pointer, target)) {
+    ReleaseEval(context, target);
+    return;
+  }
+  ReleaseEval(context, operand);
+  MoveEval(operand, target);
+}
+
+void EvalUnary(BatchContext& context, EvalValue& result) {
+  DepthGuard guard(context);
+  if (!guard.ok()) return;
+  TokenizerState& token = Token(context);
+  if (token.tokenKind == kTokenKeyword) {
+    std::uint32_t code = token.tokenCode;
+    if (code >= kDefinitionCodeBase && code <= kDefinitionCodeLast)
+      return CallFunction(context, result);
+    const KelKeywordRow* row = TokenRow(context, code);
+    std::uint32_t kind = row ? (row->kind & 0xFF) : 0xFF;
+    if (kind == kRowPrefixOperator) {
+      if (!Next(context)) return;
+      EvalUnary(context, result);
+      if (HasError(context)) return;
+      if (code == kKeywordAmpersand) return AddressOf(context, result);
+      if (code == kKeywordAsterisk) return Dereference(context, result);
+      ApplyUnaryOp(context, code, result);
+      return;
+    }
+    if (kind == kRowFunction) return CallFunction(context, result);
+    if (kind == kRowNameFunction) return NameFunction(context, result);
+  }
+  EvalPrimary(context, result);
+}
+
+void EvalPrimary(BatchContext& context, EvalValue& result) {
+  TokenizerState& token = Token(context);
+  switch (token.tokenKind) {
+    case kTokenKeyword: {
+      if (token.tokenCode == kKeywordOpenParenthesis) {
+        if (!Next(context)) return;
+        ProcessSubExpression(context, result, false);
+        if (HasError(context)) return;
+        if (!IsKeyword(context, kKeywordCloseParenthesis))
+          return Fail(context, kErrUnbalancedParenthesis);
+        Next(context);
+        return;
+      }
+      const KelKeywordRow* row = TokenRow(context, token.tokenCode);
+      if (row != nullptr && (row->kind & 0xFF) == kRowConstant)
+        return ReadConstant(context, *row, result);
+      return Fail(context, kErrIllegalSyntax);
+    }
+    case kTokenVariable:
+      return ReadVariable(context, result);
+    case kTokenInteger:
+      result.value.flags = kValueInteger;
+      result.value.intValue = ParseInteger(token.tokenText);
+      Next(context);
+      return;
+    case kTokenFloat: {
+      double number;
+      if (!ParseFloat(context, token.tokenText, &number)) {
+        if (!HasError(context)) SetError(context, kErrNotFloat);
+        return;
+      }
+      result.value.flags = kValueFloat;
+      result.value.floatValue = number;
+      Next(context);
+      return;
+    }
+    case kTokenString: {
+      std::uint32_t offset = HeapCopyText(context, token.tokenText, std::strlen(token.tokenText));
+      if (offset == 0) return Fail(context, kErrOutOfStringMemory);
+      result.value.flags = kValueText;
+      result.value.textRef = offset;
+      Next(context);
+      return;
+    }
+    default:
+      return Fail(context, kErrIllegalSyntax);
+  }
+}
+
+// ----------------------------------------------------------------------------------------------
+// Assignment.
+
+// Stores the assigned value into the target slot: texts duplicated, an array shared.
+void StoreIntoVariable(BatchContext& context, std::uint16_t slot, EvalValue& value) {
+  VariableSlot& target = context.varSlots[slot];
+  Value copy;
+  if (!CopyValue(context, value.value, copy, 0,
+                 kHolderOther | kCopyToOther | kCopyDuplicateTexts | kCopyAddArrayHolder))
+    return;
+  std::uint32_t keep = target.value.unused;
+  std::memcpy(&target.value, &copy, sizeof(Value));
+  target.value.unused = keep;
+}
+
+void RecordAssignTarget(BatchContext& context, std::uint16_t slot) {
+  std::int32_t target = (std::int32_t{context.currentFrame} << 16) | slot;
+  if (context.runningFunction != kNoFunction) {
+    if (UdfRecord* record = DefinitionRecord(context, context.runningFunction))
+      record->lastAssigned = target;
+  } else {
+    context.evaluator.mainAssignTarget = target;
+  }
+  context.resultSlot = slot;
+  context.resultFrame = context.currentFrame;
+}
+
+// Finds the variable a "*name" statement assigns through; the frame it lives in may differ.
+bool PointerTargetOfToken(BatchContext& context, char* name, int& frame) {
+  std::uint16_t holder = find_var(context, Token(context).nameBuffer, true);
+  if (holder == kNoSlot) return false;
+  const Value& value = context.varSlots[holder].value;
+  if ((value.flags & kValueText) == 0) {
+    Fail(context, kErrNotPointer);
+    return false;
+  }
+  PointerTarget target;
+  if (!ParsePointer(context, ValueText(context, value), target)) return false;
+  std::snprintf(name, kNameBytes, "%s", target.name);
+  frame = static_cast<int>(target.frame);
+  return true;
+}
+
+}  // namespace
+
+void EvalLogical(BatchContext& context, EvalValue& result) {
+  DepthGuard guard(context);
+  if (!guard.ok()) return;
+  BinaryLevel(
+      context, result, EvalBitwise,
+      [](std::uint32_t c) { return c == kKeywordLogicalAnd || c == kKeywordLogicalOr; }, false);
+}
+
+void ClearAssignTarget(BatchContext& context) {
+  context.evaluator.mainAssignTarget = -1;
+  context.resultSlot = kNoSlot;
+  context.resultFrame = kNoSlot;
+  if (context.runningFunction != kNoFunction)
+    if (UdfRecord* record = DefinitionRecord(context, context.runningFunction))
+      record->lastAssigned = -1;
+}
+
+void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAssign,
+                          bool pointerStatement, int) {
+  std::uint8_t savedAllow = context.evaluator.allowAssign;
+  context.evaluator.allowAssign = allowAssign ? 1 : 0;
+  struct Restore {
+    BatchContext& context;
+    std::uint8_t allow;
+    ~Restore() { context.evaluator.allowAssign = allow; }
+  } restore{context, savedAllow};
+  DepthGuard guard(context);
+  if (!guard.ok()) return;
+  TokenizerState& token = Token(context);
+  if (token.tokenKind != kTokenVariable && !pointerStatement) return EvalLogical(context, result);
+  if (token.tokenKind != kTokenVariable) return Fail(context, kErrNotPointer);
+
+  // The target: the named variable, or the one a pointer variable names.
+  char targetName[kNameBytes];
+  int targetFrame = context.currentFrame;
+  std::uint16_t slot = kNoSlot;
+  if (pointerStatement) {
+    if (!PointerTargetOfToken(context, targetName, targetFrame)) return;
+  } else {
+    slot = FindSlot(context, token.nameBuffer);
+    if (slot == kNoSlot) return Fail(context, kErrUndefinedVariable);
+    std::snprintf(targetName, sizeof targetName, "%s", token.nameBuffer);
+  }
+
+  // Not an assignment after all: evaluate the line as an expression starting at the name. Only
+  // what makes the name the current token again is kept, not the whole tokenizer state.
+  struct NameToken {
+    std::uint8_t kind;
+    std::uint16_t code;
+    const char* start;
+    char name[kNameBytes];
+  } saved{token.tokenKind, token.tokenCode, token.tokenStart, {}};
+  std::memcpy(saved.name, token.nameBuffer, kNameBytes);
+  if (!Next(context)) return;
+  if (!IsKeyword(context, kKeywordAssign)) {
+    putback(context);
+    token.tokenKind = saved.kind;
+    token.tokenCode = saved.code;
+    token.tokenStart = saved.start;
+    std::memcpy(token.nameBuffer, saved.name, kNameBytes);
+    std::snprintf(token.tokenText, sizeof token.tokenText, "%s", saved.name);
+    if (pointerStatement) return Fail(context, kErrIllegalSyntax);
+    return EvalLogical(context, result);
+  }
+  if (!allowAssign) return Fail(context, kErrAssignmentNotLegal, kHintUseDoubleEquals);
+  if (!Next(context)) return;
+  EvalLogical(context, result);
+  if (HasError(context)) return;
+
+  SavedFrame savedFrame{};
+  bool entered = targetFrame != context.currentFrame;
+  if (entered && !EnterFrame(context, targetFrame, savedFrame))
+    return Fail(context, kErrPointerAccess);
+  if (pointerStatement) {
+    slot = FindSlot(context, targetName);
+    if (slot == kNoSlot) {
+      if (entered) LeaveFrame(context, savedFrame);
+      return Fail(context, kErrNotPointer);
+    }
+  }
+  RecordAssignTarget(context, slot);
+  VariableSlot& target = context.varSlots[slot];
+  bool sameArray = (target.value.flags & kValueArray) != 0 &&
+                   (result.value.flags & kValueArray) != 0 &&
+                   target.value.textRef == result.value.textRef;
+  if (sameArray) {
+    if (token.tokenKind != kTokenEnd) Fail(context, kErrContinuesPastEnd, kHintExtraCharacters);
+  } else {
+    ReleaseValue(context, target.value, slot, kHolderSlot);
+    target.value.flags = kValueNoValue;
+    if (token.tokenKind != kTokenEnd) {
+      Fail(context, kErrContinuesPastEnd, kHintExtraCharacters);
+    } else {
+      StoreIntoVariable(context, slot, result);
+    }
+  }
+  if (entered && !LeaveFrame(context, savedFrame) && !HasError(context))
+    Fail(context, kErrVariableTableAccess);
+  (void)kErrEmbeddedArray;
+}
+
+}  // namespace kel

@@ -1,0 +1,67 @@
+// The expression evaluator: a recursive-descent evaluator that computes while it parses.
+//
+// Every routine reads the current token the tokenizer left in the context, consumes the tokens
+// of its construct, leaves the first token after it as the current token and writes its result
+// into the Value it was given. A failure stores an error number and every routine returns at
+// once when errNum is set, so an error unwinds the whole expression.
+//
+// Precedence, loosest first (all binary operators left-associative, no short-circuit):
+//   EvalLogical         && ||
+//   EvalBitwise         & | ^
+//   EvalComparison      == != <> < <= > >=
+//   EvalConcat          :
+//   EvalShift           << >>
+//   EvalAdditive        + -
+//   EvalMultiplicative  * / mod
+//   EvalPower           **
+//   EvalUnary           prefix ! ~ - + & *, function calls, name-argument functions
+//   EvalPrimary         ( ), @constants, literals, variables
+#ifndef KEL_LANG_EVALUATOR_H
+#define KEL_LANG_EVALUATOR_H
+
+#include <cstdint>
+
+#include "lang/value.h"
+
+namespace kel {
+
+struct BatchContext;
+
+struct EvaluatorState {
+  std::uint8_t allowAssign;
+  // Nesting of sub-expressions and calls; bounded so that a deep expression or recursion ends
+  // in an error rather than exhausting the machine stack.
+  std::uint16_t depth;
+  // The assignment target of the main script's statement in progress (frame << 16 | slot), -1
+  // when none; a running user-defined function keeps its own in its record.
+  std::int32_t mainAssignTarget;
+};
+
+// Evaluates a statement or an expression starting at the current token. With allowAssign a
+// leading "name =" assigns; pointerStatement says the statement began with "*" (already
+// consumed) and assigns through the pointer variable named next.
+void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAssign,
+                          bool pointerStatement = false, int handlerFrame = 0);
+
+void EvalLogical(BatchContext& context, EvalValue& result);
+
+// Operators, also used by the statement runner (For) and the array functions (search, sort).
+void ApplyBinaryOp(BatchContext& context, std::uint32_t op, EvalValue& left, EvalValue& right);
+// The integer 1 or 0 replaces `left`; returns the raw ordering (negative, 0, positive).
+int CompareValues(BatchContext& context, std::uint32_t op, EvalValue& left, EvalValue& right,
+                  bool release, bool ignoreCase);
+void ConcatValues(BatchContext& context, EvalValue& left, EvalValue& right);
+void ApplyUnaryOp(BatchContext& context, std::uint32_t op, EvalValue& value);
+// Orders two decimal integers of any length.
+int CompareNumericStrings(BatchContext& context, const char* a, const char* b);
+
+// The truth of a condition (If, While, ElseIf): the integer rule with floats rounded; a float
+// outside the integer range is true. False with 3057 for a non-number.
+bool ConditionValue(BatchContext& context, EvalValue& value, bool& truth);
+
+// Resets the recorded assignment target before each statement.
+void ClearAssignTarget(BatchContext& context);
+
+}  // namespace kel
+
+#endif  // KEL_LANG_EVALUATOR_H

@@ -1,0 +1,161 @@
+// Calls of user-defined functions and subroutines: the frame on the structure stack, the
+// variable frame of a function, the parameters, the body run and the result.
+#include "lang/user_functions.h"
+
+#include <cstring>
+#include <memory>
+
+#include "errors/error_numbers.h"
+#include "errors/error_state.h"
+#include "host/batch_context.h"
+#include "host/run_loop.h"
+#include "lang/eval_value.h"
+#include "lang/structures.h"
+#include "loader/definitions.h"
+
+namespace kel {
+namespace {
+
+constexpr std::uint32_t kErrNoFrameForFunction = 1672;
+constexpr std::uint32_t kErrFunctionNotReady = 3627;
+constexpr std::uint32_t kErrFunctionTableLock = 3673;
+constexpr std::uint32_t kCompletionFunctionFailed = 9015;
+constexpr std::uint32_t kCompletionExit = 9000;
+constexpr std::uint32_t kCompletionCancelled = 9999;
+
+// What the caller's statement was in the middle of: its line (the body's lines are read into
+// the same buffer), the tokenizer's place in it and the runner's position. Kept off the machine
+// stack, which deep recursion needs for the evaluator.
+struct CallerState {
+  char line[kLineBufferBytes];
+  TokenizerState tokenizer;
+  EvaluatorState evaluator;
+  std::uint32_t lineStartOffset;
+  std::uint32_t nextLineOffset;
+  std::uint16_t runningFunction;
+  std::int8_t ifState;
+  char scriptPath[kPathBytes];
+};
+
+void SaveCaller(const BatchContext& context, CallerState& saved) {
+  std::memcpy(saved.line, context.lineBuffer, sizeof saved.line);
+  saved.tokenizer = context.tokenizer;
+  saved.evaluator = context.evaluator;
+  saved.lineStartOffset = context.lineStartOffset;
+  saved.nextLineOffset = context.nextLineOffset;
+  saved.runningFunction = context.runningFunction;
+  saved.ifState = context.flow.ifState;
+  std::memcpy(saved.scriptPath, context.scriptPath, sizeof saved.scriptPath);
+}
+
+void RestoreCaller(BatchContext& context, const CallerState& saved) {
+  std::memcpy(context.lineBuffer, saved.line, sizeof saved.line);
+  // The scan pointers point into the line buffer, whose contents are back in place.
+  context.tokenizer = saved.tokenizer;
+  std::uint16_t depth = context.evaluator.depth;
+  context.evaluator = saved.evaluator;
+  context.evaluator.depth = depth;
+  context.lineStartOffset = saved.lineStartOffset;
+  context.nextLineOffset = saved.nextLineOffset;
+  context.runningFunction = saved.runningFunction;
+  context.flow.ifState = saved.ifState;
+  std::memcpy(context.scriptPath, saved.scriptPath, sizeof saved.scriptPath);
+}
+
+// Sets the parameters in the frame that is now current.
+bool SetParameters(BatchContext& context, const UdfRecord& record, EvalValue* arguments,
+                   int count) {
+  for (int i = 0; i < record.paramCount && i < count; ++i) {
+    AssignValue(context, record.params[i], arguments[i].value);
+    if (HasError(context)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, EvalValue* arguments,
+             int count) {
+  UdfRecord* record = DefinitionRecord(context, index);
+  if (record == nullptr || record->bodyCopy == nullptr) {
+    SetError(context, kErrFunctionNotReady);
+    return false;
+  }
+  bool isFunction = record->isSubroutine == 0;
+  auto saved = std::make_unique<CallerState>();
+  SaveCaller(context, *saved);
+
+  StructEntry* frame = PushStructure(context, kStructureFunction, kStateRunning,
+                                     context.loader.runText, context.lineStartOffset);
+  if (frame == nullptr) return false;
+  std::uint16_t frameDepth = context.flow.depth;
+  frame->resume = context.nextLineOffset;
+  frame->var = 0;
+  context.flow.breakable = 0;
+
+  // A function gets variables of its own; a subroutine works in its caller's.
+  int variables = 0;
+  SavedFrame callerFrame{};
+  if (isFunction) {
+    variables = AllocateFrame(context, context.varCapacity);
+    if (variables == 0) {
+      PopStructuresTo(context, frameDepth - 1);
+      SetError(context, kErrNoFrameForFunction);
+      return false;
+    }
+  }
+  std::snprintf(context.scriptPath, sizeof context.scriptPath, "%s", record->file);
+  context.runningFunction = index;
+  context.flow.ifState = -1;
+  if (isFunction) {
+    if (!EnterFrame(context, variables, callerFrame)) {
+      FreeFrame(context, variables);
+      RestoreCaller(context, *saved);
+      PopStructuresTo(context, frameDepth - 1);
+      SetError(context, kErrFunctionTableLock);
+      return false;
+    }
+    // The first slot of every table is reserved.
+    std::memset(&context.varSlots[0], 0, sizeof(VariableSlot));
+    context.varSlots[0].value.flags = kValueNoValue;
+    context.varCount = 1;
+  }
+
+  bool ran = SetParameters(context, *record, arguments, count);
+  ReleaseEval(context, result);
+  ScriptText body{};
+  if (ran && LockDefinitionBody(context, index, body)) {
+    RunLoop(context, body, result);
+    ReleaseDefinitionBody(context, index);
+  }
+  // Return marks its frame before removing it; a body that ran off its end left it open.
+  bool returned = context.flow.entries[frameDepth - 1].var != 0 &&
+                  context.flow.entries[frameDepth - 1].kind == kStructureFunction;
+  std::uint32_t error = context.errors.errNum;
+
+  if (isFunction) {
+    // The result may still borrow from the function's variables, which go with the frame.
+    std::uint32_t kept = context.errors.errNum;
+    context.errors.errNum = 0;
+    OwnEval(context, result);
+    context.errors.errNum = kept != 0 ? kept : context.errors.errNum;
+    error = context.errors.errNum;
+    if (!LeaveFrame(context, callerFrame) && error == 0) error = kErrFunctionTableLock;
+    FreeFrame(context, variables);
+  } else {
+    OwnEval(context, result);
+  }
+  if (!returned || !ran) SetEvalInteger(context, result, 0);
+
+  if (context.flow.depth >= frameDepth) PopStructuresTo(context, frameDepth - 1);
+  RestoreCaller(context, *saved);
+  // The body reported its own error already; the caller's script ends without a second report.
+  if (error != 0 && error != kCompletionExit && error != kCompletionCancelled) {
+    context.errors.userErrCode = static_cast<std::int32_t>(kCompletionFunctionFailed);
+    error = kCompletionFunctionFailed;
+  }
+  context.errors.errNum = error;
+  return error == 0;
+}
+
+}  // namespace kel
