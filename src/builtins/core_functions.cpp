@@ -8,6 +8,7 @@
 #include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
+#include "lang/user_functions.h"
 #include "lang/variables.h"
 
 namespace kel {
@@ -34,6 +35,8 @@ KEL_FAMILY_ROUTINE(CoreFunction) {
       MoveEval(result, read);
       return;
     }
+    case kKeywordCall:
+      return CallScriptFile(context, text(0), arguments[1], result);
     case kKeywordInternalSetViaPointer:
       if (WriteViaPointer(context, text(0), arguments[1].value)) SetEvalInteger(context, result, 1);
       return;

@@ -7,6 +7,7 @@
 #include "errors/error_state.h"
 #include "errors/math_error.h"
 #include "host/batch_context.h"
+#include "lang/array_access.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "lang/user_functions.h"
@@ -44,7 +45,7 @@ bool IsFunctionAvailable(std::uint32_t code) {
   }
 }
 
-void CallBuiltin(BatchContext& context, const char*, bool objectAccess, std::uint32_t code,
+void CallBuiltin(BatchContext& context, const char* name, bool objectAccess, std::uint32_t code,
                  EvalValue& result, EvalValue* arguments, bool readsOwnArguments, int count,
                  std::uint64_t types) {
   SetEvalInteger(context, result, 0);
@@ -64,7 +65,7 @@ void CallBuiltin(BatchContext& context, const char*, bool objectAccess, std::uin
   } else if (code >= kExtenderCodeBase && code <= kExtenderCodeLast) {
     SetError(context, kErrNotAvailable);  // extenders are loaded by AddExtender, not offered yet
   } else if (objectAccess || code == kObjectReferenceCode) {
-    SetError(context, kErrNotAvailable);  // object and array element access arrive with arrays
+    ReadArrayElement(context, name, result);
   } else {
     RunBuiltin(context, code, count, result, arguments, unicode);
   }

@@ -18,6 +18,17 @@ struct BatchContext;
                EvalValue* arguments, bool unicode)
 
 KEL_FAMILY_ROUTINE(CoreFunction);
+KEL_FAMILY_ROUTINE(MathFunction);  // functions/math
+// functions/strings: the Str..., Item... and character functions.
+KEL_FAMILY_ROUTINE(StringFunction);
+KEL_FAMILY_ROUTINE(ItemFunction);
+KEL_FAMILY_ROUTINE(CharacterFunction);
+// functions/arrays: making, reshaping, sorting and searching arrays, and arrays from and to
+// strings and files.
+KEL_FAMILY_ROUTINE(ArrayFunction);
+KEL_FAMILY_ROUTINE(ArrayShapeFunction);
+KEL_FAMILY_ROUTINE(ArraySortFunction);
+KEL_FAMILY_ROUTINE(ArrayFileFunction);
 
 }  // namespace kel
 

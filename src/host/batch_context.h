@@ -66,6 +66,7 @@ struct BatchContext {
   char scriptPath[kPathBytes];
   std::uint32_t includeMode;
   std::uint16_t runningFunction;  // the user-defined function whose body runs; kNoFunction
+  std::uint16_t callLevels;       // scripts started by Call that are still running
   LoaderState loader;             // recorded definitions, the line reader, the text being run
 
   // The tokenizer: the scan position, the current token and the flags for the next name.

@@ -38,6 +38,21 @@ void ReleaseArrayHolder(BatchContext& context, ArrayRecord* record);
 // How many holders the array has.
 unsigned ArrayHolderCount(const ArrayRecord* record);
 
+// Creates an array of the given sizes (`count` of them given, the rest 0) with all elements
+// uninitialised and stores it in `result` (flags kValueArray, textRef the record, one holder:
+// the result's). Returns 1, 0 for an empty array, or -1 with the error set (1628, 1630, 1631,
+// 1644).
+int CreateMyArray(BatchContext& context, Value& result, std::int32_t d1, std::int32_t d2,
+                  std::int32_t d3, std::int32_t d4, std::int32_t d5, std::uint8_t flag, int count);
+
+// Puts `replacement` (a new record with one holder) in the place of `old` after a reshaping:
+// every variable of every open frame, every running ForEach and every argument of the running
+// call that held `old` now holds `replacement`, which takes over their holders. `old` is freed
+// without touching its elements (the caller has moved or released them), unless holders that
+// cannot be reached still have it; for them it stays, empty, until they let go.
+void ReplaceArrayRecord(BatchContext& context, ArrayRecord* old, ArrayRecord* replacement,
+                        EvalValue* arguments, int argumentCount);
+
 }  // namespace kel
 
 #endif  // KEL_LANG_ARRAY_RECORD_H

@@ -10,6 +10,7 @@
 #include "errors/error_state.h"
 #include "errors/messages.h"
 #include "host/batch_context.h"
+#include "lang/array_access.h"
 #include "lang/array_record.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
@@ -663,6 +664,11 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   DepthGuard guard(context);
   if (!guard.ok()) return;
   TokenizerState& token = Token(context);
+
+  // An array element as the target ("a[1,2] = x"): the statement begins with the array
+  // reference; anything else that begins with one is an expression.
+  if (!pointerStatement && AssignArrayElement(context, result, allowAssign)) return;
+
   if (token.tokenKind != kTokenVariable && !pointerStatement) return EvalLogical(context, result);
   if (token.tokenKind != kTokenVariable) return Fail(context, kErrNotPointer);
 

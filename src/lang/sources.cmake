@@ -1,4 +1,5 @@
 target_sources(kelengine PRIVATE
+  lang/array_access.cpp
   lang/array_record.cpp
   lang/foreach.cpp
   lang/eval_value.cpp

@@ -7,9 +7,19 @@
 
 namespace kel {
 
-static_assert(kStructureFor == kKeywordFor && kStructureForEach == kKeywordForEach &&
-                  kStructureWhile == kKeywordWhile && kStructureSwitch == kKeywordSwitch &&
-                  kStructureCall == kKeywordCall,
+namespace {
+
+constexpr bool KindedByKeyword(std::uint16_t kind, std::uint16_t keyword) {
+  return kind == keyword;
+}
+
+}  // namespace
+
+static_assert(KindedByKeyword(kStructureFor, kKeywordFor) &&
+                  KindedByKeyword(kStructureForEach, kKeywordForEach) &&
+                  KindedByKeyword(kStructureWhile, kKeywordWhile) &&
+                  KindedByKeyword(kStructureSwitch, kKeywordSwitch) &&
+                  KindedByKeyword(kStructureCall, kKeywordCall),
               "loop, Switch and Call entries are kinded by their keyword codes");
 
 void ResetControlFlow(BatchContext& context) {

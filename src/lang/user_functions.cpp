@@ -9,9 +9,12 @@
 #include "errors/error_state.h"
 #include "host/batch_context.h"
 #include "host/run_loop.h"
+#include "host/script_parameters.h"
 #include "lang/eval_value.h"
 #include "lang/structures.h"
 #include "loader/definitions.h"
+#include "loader/script_file.h"
+#include "platform/platform.h"
 
 namespace kel {
 namespace {
@@ -22,6 +25,9 @@ constexpr std::uint32_t kErrFunctionTableLock = 3673;
 constexpr std::uint32_t kCompletionFunctionFailed = 9015;
 constexpr std::uint32_t kCompletionExit = 9000;
 constexpr std::uint32_t kCompletionCancelled = 9999;
+constexpr std::uint32_t kCompletionCallFailed = 9013;
+constexpr std::uint32_t kErrCallFileNotFound = 1400;
+constexpr std::uint32_t kErrTooManyCallLevels = 3211;
 
 // What the caller's statement was in the middle of: its line (the body's lines are read into
 // the same buffer), the tokenizer's place in it and the runner's position. Kept off the machine
@@ -156,6 +162,50 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   }
   context.errors.errNum = error;
   return error == 0;
+}
+
+void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& parameters,
+                    EvalValue& result) {
+  if (context.callLevels >= kMaxCallLevels) return SetError(context, kErrTooManyCallLevels);
+  auto saved = std::make_unique<CallerState>();
+  SaveCaller(context, *saved);
+  if ((parameters.value.flags & kValueWideText) != 0 && (parameters.value.flags & kValueText) == 0)
+    SplitParameters(context, ValueWideText(context, parameters.value));
+  else
+    SplitParameters(context, ValueText(context, parameters.value));
+  char path[kPathBytes];
+  if (platform::FindFileOnSearchPath(fileName, path, sizeof path) == 0)
+    return SetError(context, kErrCallFileNotFound);
+
+  StructEntry* frame = PushStructure(context, kStructureCall, kStateRunning, context.loader.runText,
+                                     context.lineStartOffset);
+  if (frame == nullptr) return;
+  std::uint16_t frameDepth = context.flow.depth;
+  frame->resume = context.nextLineOffset;
+  frame->var = 0;
+  context.flow.breakable = 0;
+  ++context.callLevels;
+  std::snprintf(context.scriptPath, sizeof context.scriptPath, "%s", path);
+  // The called script runs at script level, in its caller's variables.
+  context.runningFunction = kNoFunction;
+  context.flow.ifState = -1;
+  ReleaseEval(context, result);
+  int outcome = LoadScriptFile(context, result, path);
+  bool returned = context.flow.entries[frameDepth - 1].var != 0 &&
+                  context.flow.entries[frameDepth - 1].kind == kStructureCall;
+  std::uint32_t error = context.errors.errNum;
+  OwnEval(context, result);
+  if (!returned) SetEvalInteger(context, result, 0);
+  if (context.flow.depth >= frameDepth) PopStructuresTo(context, frameDepth - 1);
+  --context.callLevels;
+  RestoreCaller(context, *saved);
+  if (outcome == 0 && error == 0) error = kCompletionCallFailed;
+  // Errors were reported where they happened; the calling script ends without a second report.
+  if (error != 0 && error != kCompletionCancelled && error != kCompletionExit) {
+    context.errors.userErrCode = static_cast<std::int32_t>(kCompletionCallFailed);
+    error = kCompletionCallFailed;
+  }
+  context.errors.errNum = error;
 }
 
 }  // namespace kel

@@ -15,6 +15,14 @@ struct BatchContext;
 bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, EvalValue* arguments,
              int count);
 
+// The Call function: runs a script file in the caller's variables with the parameters split
+// into param1..paramN and Param0; the value of its Return lands in `result`.
+void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& parameters,
+                    EvalValue& result);
+
+// How many Call levels may be open at once.
+constexpr int kMaxCallLevels = 6;
+
 }  // namespace kel
 
 #endif  // KEL_LANG_USER_FUNCTIONS_H

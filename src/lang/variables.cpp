@@ -9,6 +9,7 @@
 #include "errors/messages.h"
 #include "host/batch_context.h"
 #include "host/settings.h"
+#include "lang/array_access.h"
 #include "lang/array_record.h"
 #include "lang/string_heap.h"
 #include "lang/structures.h"
@@ -199,8 +200,8 @@ bool VariableText(BatchContext& context, const char* name, char* buffer, std::si
   const char* text = nullptr;
   char number[kNumberTextBytes];
   if ((value.flags & kValueArray) != 0) {
-    // Element texts are read by the array support; a whole array reads as a marker.
-    if (bracket != nullptr) return false;
+    // A whole array reads as a marker.
+    if (bracket != nullptr) return ArrayElementText(context, value, bracket, buffer, size);
     text = "<array>";
   } else if ((value.flags & kValueText) != 0) {
     text = ValueText(context, value);

@@ -83,6 +83,20 @@ void UpperWideText(char16_t* text, std::size_t length);
 void LowerWideText(char16_t* text, std::size_t length);
 
 // ---------------------------------------------------------------------------------------------
+// Character classes and the locale's code pages, for the text functions.
+// The class bits of each character: 1 upper case, 2 lower case, 4 digit, 8 space,
+// 16 punctuation, 32 control, 64 blank, 128 hexadecimal digit, 256 alphabetic, 512 defined.
+// ANSI text is classified as the system default locale sees it, one entry a character (`count`
+// receives how many; `types` must have room for `length`). False with LastSystemError() when
+// the system cannot classify the text.
+bool CharacterTypesAnsi(const char* text, std::size_t length, std::uint16_t* types,
+                        std::size_t* count);
+bool CharacterTypesWide(const char16_t* text, std::size_t length, std::uint16_t* types);
+// The default ANSI code page of the system's locale, or of the user's; false when the locale
+// settings cannot be read.
+bool DefaultAnsiCodePage(bool user, std::uint32_t* codePage);
+
+// ---------------------------------------------------------------------------------------------
 // Profile (INI) files. A name without a directory means the settings file in its usual place.
 // Returns the length of the value copied into `out` (the default when the key is missing).
 std::size_t ReadProfileText(const char* file, const char* section, const char* key,
@@ -146,6 +160,11 @@ enum class FileReadStatus { Read, CannotOpen, NoMemory, ShortRead };
 // ReadWholeFile that also tells why it failed: the file cannot be opened (shared read, existing
 // file), there is no memory for its bytes, or fewer bytes than its size could be read.
 MemoryHandle ReadWholeFileStatus(const char* path, std::size_t* size, FileReadStatus* status);
+// Creates or truncates a file and writes `length` bytes into it (shared for reading and writing
+// while it is open). CannotOpen when the file cannot be created, WriteFailed when not every
+// byte could be written.
+enum class FileWriteStatus { Written, CannotOpen, WriteFailed };
+FileWriteStatus WriteWholeFile(const char* path, const void* data, std::size_t length);
 
 // ---------------------------------------------------------------------------------------------
 // The message catalogue and the error box.

@@ -1,4 +1,5 @@
 set(KEL_UNIT_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/arrays_record_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_fixture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/errors_catalogue_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/errors_report_test.cpp
@@ -9,7 +10,15 @@ set(KEL_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/loader_preprocess_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_run_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_text_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/math_elementary_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/math_functions_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parameters_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/statements_foreach_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/statements_runner_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/strings_characters_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/strings_functions_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/strings_items_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/strings_wildcard_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tokenizer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/value_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/variables_test.cpp)
@@ -24,4 +33,6 @@ set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/loader_definitions_test.cpp
              ${CMAKE_CURRENT_LIST_DIR}/loader_preprocess_test.cpp
              ${CMAKE_CURRENT_LIST_DIR}/loader_run_test.cpp
              ${CMAKE_CURRENT_LIST_DIR}/loader_text_test.cpp
+             ${CMAKE_CURRENT_LIST_DIR}/statements_foreach_test.cpp
+             ${CMAKE_CURRENT_LIST_DIR}/statements_runner_test.cpp
              APPEND PROPERTY COMPILE_DEFINITIONS KEL_LOADER_FIXTURES="${KEL_LOADER_FIXTURE_DIR}")

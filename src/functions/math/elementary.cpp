@@ -40,13 +40,14 @@ constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kNegligible = 0x1p-27;
 
 // Series lengths: the first term left out is below 2^-110 of the sum over the reduced interval.
-constexpr int kExpTerms = 27;    // |r| <= ln2/2
-constexpr int kTrigTerms = 15;   // |r| <= pi/4, terms in r^2
-constexpr int kLogTerms = 24;    // |s| <= 0.172, terms in s^2
-constexpr int kAtanTerms = 18;   // |t| <= tan(pi/32), terms in t^2
-constexpr int kSinhTerms = 17;   // |a| < 1, terms in a^2
+constexpr int kExpTerms = 27;                    // |r| <= ln2/2
+constexpr int kTrigTerms = 15;                   // |r| <= pi/4, terms in r^2
+constexpr int kLogTerms = 24;                    // |s| <= 0.172, terms in s^2
+constexpr int kAtanTerms = 18;                   // |t| <= tan(pi/32), terms in t^2
+constexpr int kSinhTerms = 17;                   // |a| < 1, terms in a^2
 constexpr int kFactorials = 2 * kSinhTerms + 2;  // the longest series, sinh, reads 1/35!
-static_assert(kFactorials > 2 * kTrigTerms + 1 && kFactorials > kExpTerms, "the table covers every series");
+static_assert(kFactorials > 2 * kTrigTerms + 1 && kFactorials > kExpTerms,
+              "the table covers every series");
 
 // 1/n! for n = 0 .. kFactorials - 1.
 const std::array<DoubleDouble, kFactorials>& InverseFactorials() {
@@ -124,8 +125,8 @@ DoubleDouble LogPositive(double x) {
   }
   std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
   exponent += static_cast<int>(bits >> 52) - 1023;
-  double m = std::bit_cast<double>((bits & ((std::uint64_t{1} << 52) - 1)) |
-                                   (std::uint64_t{1023} << 52));
+  double m =
+      std::bit_cast<double>((bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1023} << 52));
   if (m > kSqrt2) {
     m *= 0.5;
     exponent += 1;
@@ -278,8 +279,8 @@ double MathAtan(double x) {
   if (a < kNegligible) return x;
   // Beyond 2^60, pi/2 - 1/a rounds to pi/2.
   if (a > 0x1p60) return WithSign(Round(kHalfPi), x);
-  DoubleDouble angle = a <= 1.0 ? AtanUnit(Exact(a))
-                                : Subtract(kHalfPi, AtanUnit(Divide(Exact(1.0), Exact(a))));
+  DoubleDouble angle =
+      a <= 1.0 ? AtanUnit(Exact(a)) : Subtract(kHalfPi, AtanUnit(Divide(Exact(1.0), Exact(a))));
   return WithSign(Round(angle), x);
 }
 

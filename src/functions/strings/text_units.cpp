@@ -14,7 +14,8 @@ namespace kel {
 
 std::size_t WideLength(const char16_t* text) {
   const char16_t* end = text;
-  while (*end != 0) ++end;
+  while (*end != 0)
+    ++end;
   return static_cast<std::size_t>(end - text);
 }
 
@@ -34,8 +35,7 @@ TextSpan<char> TextArgument<char>(const BatchContext& context, const EvalValue& 
 }
 
 template <>
-TextSpan<char16_t> TextArgument<char16_t>(const BatchContext& context,
-                                          const EvalValue& argument) {
+TextSpan<char16_t> TextArgument<char16_t>(const BatchContext& context, const EvalValue& argument) {
   return WideArgument(context, argument);
 }
 
@@ -74,7 +74,8 @@ bool CharacterIndex<Unit>::Build(const CharacterSteps& steps, TextSpan<Unit> tex
     return true;
   }
   std::size_t count = 0;
-  for (std::size_t offset = 0; offset < text.length; offset = steps.Next(text.data, text.length, offset))
+  for (std::size_t offset = 0; offset < text.length;
+       offset = steps.Next(text.data, text.length, offset))
     ++count;
   if (!offsets_.Allocate(count + 1)) return false;
   std::size_t index = 0;
@@ -139,8 +140,9 @@ Unit* NewTextResult(BatchContext& context, EvalValue& result, std::size_t length
   // The heap measures blocks in 32-bit sizes; a text that cannot be one is out of memory too.
   constexpr std::size_t kLargest = 0x7FFF0000u / sizeof(Unit) - 1;
   std::uint32_t offset =
-      length >= kLargest ? 0
-                         : VMalloc(context, static_cast<std::uint32_t>((length + 1) * sizeof(Unit)));
+      length >= kLargest
+          ? 0
+          : VMalloc(context, static_cast<std::uint32_t>((length + 1) * sizeof(Unit)));
   if (offset == 0) {
     SetError(context, kErrOutOfStringMemory);
     return nullptr;

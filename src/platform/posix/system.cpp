@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,6 +85,12 @@ std::uint32_t TickCount() {
 }
 
 void SleepMilliseconds(std::uint32_t milliseconds) {
+  // A zero sleep only gives up the rest of the time slice; a zero nanosleep would still cost
+  // the timer slack, tens of microseconds between every two statements.
+  if (milliseconds == 0) {
+    sched_yield();
+    return;
+  }
   timespec wait{static_cast<time_t>(milliseconds / 1000),
                 static_cast<long>(milliseconds % 1000) * 1000000L};
   while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
@@ -232,6 +239,17 @@ MemoryHandle ReadWholeFile(const char* path, std::size_t* size) {
   }
   if (handle != nullptr && size != nullptr) *size = used;
   return handle;
+}
+
+FileWriteStatus WriteWholeFile(const char* path, const void* data, std::size_t length) {
+  std::FILE* file = std::fopen(path, "wb");
+  if (file == nullptr) {
+    posix::SetLastErrorFromErrno();
+    return FileWriteStatus::CannotOpen;
+  }
+  bool ok = length == 0 || std::fwrite(data, 1, length, file) == length;
+  ok = std::fclose(file) == 0 && ok;
+  return ok ? FileWriteStatus::Written : FileWriteStatus::WriteFailed;
 }
 
 MemoryHandle ReadWholeFileStatus(const char* path, std::size_t* size, FileReadStatus* status) {

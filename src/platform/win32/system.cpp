@@ -226,6 +226,23 @@ MemoryHandle ReadWholeFile(const char* path, std::size_t* size) {
   return handle;
 }
 
+FileWriteStatus WriteWholeFile(const char* path, const void* data, std::size_t length) {
+  HANDLE file = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FileWriteStatus::CannotOpen;
+  const auto* bytes = static_cast<const char*>(data);
+  bool ok = true;
+  while (ok && length > 0) {
+    DWORD chunk = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length);
+    DWORD written = 0;
+    ok = ::WriteFile(file, bytes, chunk, &written, nullptr) && written == chunk;
+    bytes += chunk;
+    length -= chunk;
+  }
+  ok = ::CloseHandle(file) && ok;
+  return ok ? FileWriteStatus::Written : FileWriteStatus::WriteFailed;
+}
+
 MemoryHandle ReadWholeFileStatus(const char* path, std::size_t* size, FileReadStatus* status) {
   auto fail = [&](FileReadStatus why) -> MemoryHandle {
     if (status != nullptr) *status = why;

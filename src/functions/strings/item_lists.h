@@ -1,0 +1,101 @@
+// Walking the items of a delimited list, shared by the item-list and comma-separated-line
+// functions.
+//
+// A delimiter is one character: one unit, or in ANSI text a double-byte character. Lists whose
+// bytes are all characters (and every UTF-16 list) are searched for the delimiter unit directly;
+// lists with double-byte characters are stepped through character by character, so a second
+// byte that happens to equal the delimiter never splits an item.
+#ifndef KEL_FUNCTIONS_STRINGS_ITEM_LISTS_H
+#define KEL_FUNCTIONS_STRINGS_ITEM_LISTS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "functions/strings/text_units.h"
+
+namespace kel {
+
+template <typename Unit>
+struct Delimiter {
+  Unit units[2];
+  std::size_t width;  // 1, or 2 for a double-byte character
+};
+
+// Reads a delimiter argument: false when it is not a single character. An empty text gives
+// `empty` when that is allowed (a tab for item lists), else it is not a single character.
+template <typename Unit>
+bool ReadDelimiter(TextSpan<Unit> text, const CharacterSteps& steps, bool allowEmpty, Unit empty,
+                   Delimiter<Unit>& delimiter) {
+  if (text.length == 0) {
+    delimiter = {{empty, Unit(0)}, 1};
+    return allowEmpty;
+  }
+  std::size_t width = steps.Next(text.data, text.length, 0);
+  if (width != text.length) return false;
+  delimiter = {{text.data[0], width == 2 ? text.data[1] : Unit(0)}, width};
+  return true;
+}
+
+template <typename Unit>
+class ItemScanner {
+ public:
+  ItemScanner(TextSpan<Unit> list, const Delimiter<Unit>& delimiter, const CharacterSteps& steps)
+      : list_(list),
+        delimiter_(delimiter),
+        steps_(steps),
+        stepped_(delimiter.width != 1 || steps.HasDoubleByte(list.data, list.length)) {}
+
+  std::size_t Length() const { return list_.length; }
+  std::size_t Width() const { return delimiter_.width; }
+
+  // The offset of the first delimiter at or after `from` (a character start), or the length.
+  std::size_t NextDelimiter(std::size_t from) const {
+    if (!stepped_) {
+      if (from >= list_.length) return list_.length;
+      const Unit* hit =
+          std::char_traits<Unit>::find(list_.data + from, list_.length - from, delimiter_.units[0]);
+      return hit == nullptr ? list_.length : static_cast<std::size_t>(hit - list_.data);
+    }
+    for (std::size_t at = from, next; at < list_.length; at = next) {
+      next = steps_.Next(list_.data, list_.length, at);
+      if (next - at == delimiter_.width &&
+          std::memcmp(list_.data + at, delimiter_.units, delimiter_.width * sizeof(Unit)) == 0)
+        return at;
+    }
+    return list_.length;
+  }
+
+  // The number of items: 0 for an empty list, else delimiters + 1.
+  std::size_t Count() const {
+    if (list_.length == 0) return 0;
+    std::size_t count = 1;
+    for (std::size_t at = NextDelimiter(0); at < list_.length; at = NextDelimiter(at + Width()))
+      ++count;
+    return count;
+  }
+
+  // Where item `index` (1-based; -1 the last) starts and ends; false when there is no such item.
+  bool Find(std::int64_t index, std::size_t& start, std::size_t& end) const {
+    if (list_.length == 0 || (index < 1 && index != -1)) return false;
+    start = 0;
+    end = NextDelimiter(0);
+    for (std::int64_t item = 1; index == -1 ? end < list_.length : item < index; ++item) {
+      if (end >= list_.length) return false;
+      start = end + Width();
+      end = NextDelimiter(start);
+    }
+    return true;
+  }
+
+ private:
+  TextSpan<Unit> list_;
+  Delimiter<Unit> delimiter_;
+  const CharacterSteps& steps_;
+  bool stepped_;
+};
+
+}  // namespace kel
+
+#endif  // KEL_FUNCTIONS_STRINGS_ITEM_LISTS_H

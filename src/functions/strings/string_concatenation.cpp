@@ -1,0 +1,103 @@
+// StrCat: reads, evaluates and joins its own arguments, up to 1024 of them.
+#include <cstring>
+
+#include "errors/error_numbers.h"
+#include "errors/error_state.h"
+#include "functions/strings/string_routines.h"
+#include "functions/strings/text_units.h"
+#include "host/batch_context.h"
+#include "lang/eval_value.h"
+#include "lang/evaluator.h"
+#include "lang/keyword_table.h"
+#include "lang/tokenizer.h"
+
+namespace kel {
+namespace {
+
+constexpr std::uint32_t kErrConcatenationSyntax = 2058;
+// The pieces are held until all are read, because one UTF-16 piece makes the whole result
+// UTF-16. Beyond this many the call is refused rather than read past the table.
+constexpr int kMaxPieces = 1024;
+// Most calls join a few pieces; those stay on the stack.
+constexpr int kPiecesAtHand = 16;
+
+bool TokenIs(const BatchContext& context, std::uint16_t code) {
+  return context.tokenizer.tokenKind == kTokenKeyword && context.tokenizer.tokenCode == code;
+}
+
+bool IsWideOnly(const Value& value) {
+  return ((value.flags & kValueWideText) != 0 && (value.flags & kValueText) == 0) ||
+         (value.flags & kValueObject) != 0;
+}
+
+// Joins the pieces into the result, all in UTF-16 when one of them is, else all in ANSI.
+template <typename Unit>
+void Join(BatchContext& context, EvalValue& result, EvalValue* pieces, int count) {
+  std::uint64_t length = 0;
+  for (int i = 0; i < count; ++i) {
+    Value& value = pieces[i].value;
+    bool converted = sizeof(Unit) == 1 ? ToText(context, value) : ToWideText(context, value);
+    if (!converted) {
+      if (!HasError(context)) SetError(context, kErrNotString);
+      return;
+    }
+    length += TextArgument<Unit>(context, pieces[i]).length;
+  }
+  Unit* out = NewTextResult<Unit>(
+      context, result, static_cast<std::size_t>(length > SIZE_MAX / 4 ? SIZE_MAX / 4 : length));
+  if (out == nullptr) return;
+  for (int i = 0; i < count; ++i) {
+    TextSpan<Unit> piece = TextArgument<Unit>(context, pieces[i]);
+    std::memcpy(out, piece.data, piece.length * sizeof(Unit));
+    out += piece.length;
+  }
+}
+
+}  // namespace
+
+// StrCat ( expression [, expression ...] )
+void ConcatenateArguments(BatchContext& context, EvalValue& result) {
+  EvalValue atHand[kPiecesAtHand];
+  WorkBuffer<EvalValue> more;
+  EvalValue* pieces = atHand;
+  int count = 0;
+  bool closed = false;
+  while (!HasError(context)) {
+    if (count == kMaxPieces) {
+      SetError(context, kErrConcatenationSyntax);
+      break;
+    }
+    if (count == kPiecesAtHand) {
+      if (!more.Allocate(kMaxPieces)) {
+        SetError(context, kErrUnableToAllocate);
+        break;
+      }
+      std::memcpy(more.data(), atHand, sizeof atHand);
+      pieces = more.data();
+    }
+    get_token(context);  // past "(" or ","
+    if (HasError(context)) break;
+    EvalValue& piece = pieces[count++];
+    ResetEval(piece);
+    ProcessSubExpression(context, piece, false);
+    if (HasError(context)) break;
+    if (TokenIs(context, kKeywordCloseParenthesis)) {
+      closed = true;
+      break;
+    }
+    if (!TokenIs(context, kKeywordComma)) SetError(context, kErrConcatenationSyntax);
+  }
+  if (closed) {
+    bool wide = false;
+    for (int i = 0; i < count && !wide; ++i)
+      wide = IsWideOnly(pieces[i].value);
+    if (wide)
+      Join<char16_t>(context, result, pieces, count);
+    else
+      Join<char>(context, result, pieces, count);
+  }
+  for (int i = 0; i < count; ++i)
+    ReleaseEval(context, pieces[i]);
+}
+
+}  // namespace kel

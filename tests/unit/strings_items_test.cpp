@@ -1,0 +1,209 @@
+// The item-list and comma-separated-line functions through the evaluator: delimiters at the
+// ends, empty items and lists, indexes past the end and the delimiter errors.
+#include <string>
+
+#include "unit/strings_support.h"
+
+namespace kel::testing {
+namespace {
+
+constexpr Form I = Form::Integer;
+constexpr Form A = Form::Ansi;
+constexpr Form W = Form::Wide;
+
+#define U(text) "ChrStringToUnicode(\"" text "\")"
+
+TEST_F(StringFunctionsTest, ItemCountCountsDelimiters) {
+  constexpr StringCase cases[] = {
+      {"ItemCount(\"\", \",\")", "0", I, 0},
+      {"ItemCount(\",\", \",\")", "2", I, 0},
+      {"ItemCount(\"a,b,c\", \",\")", "3", I, 0},
+      {"ItemCount(\"a\", \",\")", "1", I, 0},
+      {"ItemCount(\"a\tb\tc\", \"\")", "3", I, 0},  // an empty delimiter is a tab
+      {"ItemCount(\"a,b\", \"\")", "1", I, 0},
+      {"ItemCount(\"a,b\", \",,\")", nullptr, I, 1705},
+      {"ItemCount(" U("a|b") ", \"|\")", "2", I, 0},
+  };
+  CheckAll(cases);
+}
+
+TEST_F(StringFunctionsTest, ItemExtractTakesOneItem) {
+  constexpr StringCase cases[] = {
+      {"ItemExtract(-1, \"a,b,c\", \",\")", "c", A, 0},
+      {"ItemExtract(0, \"a,b,c\", \",\")", "", A, 0},
+      {"ItemExtract(1, \"a,b,c\", \",\")", "a", A, 0},
+      {"ItemExtract(2, \"a,b,c\", \",\")", "b", A, 0},
+      {"ItemExtract(3, \"a,b,c\", \",\")", "c", A, 0},
+      {"ItemExtract(4, \"a,b,c\", \",\")", "", A, 0},
+      {"ItemExtract(-2, \"a,b,c\", \",\")", "", A, 0},
+      {"ItemExtract(2, \"a,,c\", \",\")", "", A, 0},
+      {"ItemExtract(-1, \"a,b,\", \",\")", "", A, 0},
+      {"ItemExtract(1, \",b\", \",\")", "", A, 0},
+      {"ItemExtract(1, \"\", \",\")", "", A, 0},
+      {"ItemExtract(-1, \"\", \",\")", "", A, 0},
+      {"ItemExtract(-1, \"abc\", \",\")", "abc", A, 0},
+      {"ItemExtract(2, \"a\tb\", \"\")", "b", A, 0},
+      {"ItemExtract(2, \"a,b\", \",,\")", nullptr, A, 1705},
+      {"ItemExtract(2, " U("a,b") ", \",\")", "b", W, 0},
+  };
+  CheckAll(cases);
+}
+
+TEST_F(StringFunctionsTest, ItemInsertPlacesTheNewItem) {
+  constexpr StringCase cases[] = {
+      {"ItemInsert(\"x\", 0, \"a,b\", \",\")", "x,a,b", A, 0},
+      {"ItemInsert(\"x\", 1, \"a,b\", \",\")", "a,x,b", A, 0},
+      {"ItemInsert(\"x\", -1, \"a,b\", \",\")", "a,b,x", A, 0},
+      {"ItemInsert(\"x\", 5, \"a,b\", \",\")", "a,b,x", A, 0},
+      {"ItemInsert(\"x\", 2, \"a,b\", \",\")", "a,b,x", A, 0},
+      {"ItemInsert(\"x\", -7, \"a,b\", \",\")", "a,b,x", A, 0},
+      {"ItemInsert(\"x\", 2, \"a,b,\", \",\")", "a,b,x,", A, 0},  // before the final empty item
+      {"ItemInsert(\"x\", 3, \"a,b,\", \",\")", "a,b,,x", A, 0},
+      {"ItemInsert(\"x\", 0, \"\", \",\")", "x", A, 0},
+      {"ItemInsert(\"x\", 3, \"\", \",\")", "x", A, 0},
+      {"ItemInsert(\"\", 0, \"a\", \",\")", ",a", A, 0},
+      {"ItemInsert(\"x\", 1, \"a,b\", \"ab\")", nullptr, A, 1705},
+      {"ItemInsert(" U("x") ", 1, \"a,b\", \",\")", "a,x,b", W, 0},
+  };
+  CheckAll(cases);
+}
+
+TEST_F(StringFunctionsTest, ItemRemoveDropsAnItemAndOneDelimiter) {
+  constexpr StringCase cases[] = {
+      {"ItemRemove(2, \"a,b,c\", \",\")", "a,c", A, 0},
+      {"ItemRemove(3, \"a,b,c\", \",\")", "a,b", A, 0},
+      {"ItemRemove(9, \"a,b,c\", \",\")", "a,b,c", A, 0},
+      {"ItemRemove(1, \"a,b,c\", \",\")", "b,c", A, 0},
+      {"ItemRemove(-1, \"a,b,c\", \",\")", "a,b", A, 0},
+      {"ItemRemove(0, \"a,b,c\", \",\")", "a,b,c", A, 0},
+      {"ItemRemove(-3, \"a,b,c\", \",\")", "a,b,c", A, 0},
+      {"ItemRemove(1, \"a\", \",\")", "", A, 0},
+      {"ItemRemove(1, \"\", \",\")", "", A, 0},
+      {"ItemRemove(2, \"a,\", \",\")", "a", A, 0},
+      {"ItemRemove(1, \",\", \",\")", "", A, 0},
+      {"ItemRemove(1, \"a,b\", \",,\")", nullptr, A, 1705},
+  };
+  CheckAll(cases);
+}
+
+TEST_F(StringFunctionsTest, ItemReplaceKeepsTheDelimiters) {
+  constexpr StringCase cases[] = {
+      {"ItemReplace(\"x\", 2, \"a,b,c\", \",\")", "a,x,c", A, 0},
+      {"ItemReplace(\"x\", -1, \"a,b,c\", \",\")", "a,b,x", A, 0},
+      {"ItemReplace(\"x\", 4, \"a,b,c\", \",\")", "a,b,c", A, 0},
+      {"ItemReplace(\"x\", 0, \"a,b,c\", \",\")", "a,b,c", A, 0},
+      {"ItemReplace(\"x\", 1, \"\", \",\")", "", A, 0},
+      {"ItemReplace(\"\", 1, \"a,b\", \",\")", ",b", A, 0},
+      {"ItemReplace(\"x\", 2, \"a,\", \",\")", "a,x", A, 0},
+      {"ItemReplace(\"x\", 1, \"a\", \"--\")", nullptr, A, 1705},
+  };
+  CheckAll(cases);
+}
+
+TEST_F(StringFunctionsTest, ItemLocateFindsEqualItems) {
+  constexpr StringCase cases[] = {
+      {"ItemLocate(\"b\", \"a,b,c\", \",\")", "2", I, 0},
+      {"ItemLocate(\"d\", \"a,b,c\", \",\")", "0", I, 0},
+      {"ItemLocate(\"\", \"a,,c\", \",\")", "2", I, 0},
+      {"ItemLocate(\"\", \"a,b,\", \",\")", "3", I, 0},
+      {"ItemLocate(\"\", \"\", \",\")", "0", I, 0},
+      {"ItemLocate(\"B\", \"a,b\", \",\")", "0", I, 0},
+      {"ItemLocate(\"a\", \"ab,a\", \",\")", "2", I, 0},
+      {"ItemLocate(\"b\", \"a,b,b\", \",\")", "2", I, 0},
+      {"ItemLocate(\"b\", \"a,b\", \",,\")", nullptr, I, 1705},
+      {"ItemLocateWild(\"b*\", \"a,bx,c\", \",\", 1)", "2", I, 0},
+      {"ItemLocateWild(\"b*\", \"a,bx,c,by\", \",\", 3)", "4", I, 0},
+      {"ItemLocateWild(\"*\", \"a,,c\", \",\", 1)", "1", I, 0},
+      {"ItemLocateWild(\"\", \"a,,c\", \",\", 1)", "2", I, 0},
+      {"ItemLocateWild(\"?\", \"ab,,c\", \",\", 1)", "3", I, 0},
+      {"ItemLocateWild(\"*\", \"\", \",\", 1)", "0", I, 0},
+      {"ItemLocateWild(\"B?\", \"a,bx\", \",\", 1)", "2", I, 0},
+      {"ItemLocateWild(\"b\", \"a,bx\", \",\", 1)", "0", I, 0},  // the whole item must match
+      {"ItemLocateWild(\"a\", \"a\", \",\", 0)", "0", I, 0},
+      {"ItemLocateWild(\"a\", \"a\", \",\", 2)", "0", I, 0},
+      {"ItemLocateWild(\"*b\", \"ab;b\", \";\", 1)", "1", I, 0},
+      {"ItemLocateWild(\"a\", \"a\", \";;\", 1)", nullptr, I, 1705},
+      {"ItemLocateWild(\"X\", " U("axb") ", \"b\", 1)", "0", I, 0},
+      {"ItemLocateWild(\"A?\", " U("xbaxb") ", \"b\", 1)", "2", I, 0},
+  };
+  CheckAll(cases);
+}
+
+TEST_F(StringFunctionsTest, ItemSortPutsEmptyItemsFirst) {
+  constexpr StringCase cases[] = {
+      {"ItemSort(\"b,,a\", \",\")", ",a,b", A, 0},
+      {"ItemSort(\",,\", \",\")", ",,", A, 0},
+      {"ItemSort(\",\", \",\")", ",", A, 0},
+      {"ItemSort(\"\", \",\")", "", A, 0},
+      {"ItemSort(\"b\", \",\")", "b", A, 0},
+      {"ItemSort(\"c,a,b\", \",\")", "a,b,c", A, 0},
+      {"ItemSort(\"b,a,\", \",\")", ",a,b", A, 0},
+      {"ItemSort(\"B,a,b,A\", \",\")", "a,A,b,B", A, 0},  // the locale order, not byte order
+      {"ItemSort(\"10,9,1\", \",\")", "1,10,9", A, 0},
+      {"ItemSort(\"b\ta\", \"\")", "a\tb", A, 0},
+      {"ItemSort(\"b,a\", \",,\")", nullptr, A, 1705},
+      {"ItemSort(" U("b,a") ", \",\")", "a,b", W, 0},
+      {"ItemSortNc(\"b,B,a,A\", \",\")", "a,A,b,B", A, 0},
+      {"ItemSortNc(\"B,b,A,a\", \",\")", "a,A,b,B", A, 0},  // ties fall back on case
+      {"ItemSortNc(\"c,B,a\", \",\")", "a,B,c", A, 0},
+      {"ItemSortNc(" U("b,a") ", \",\")", "a,b", A, 0},  // always ANSI
+  };
+  CheckAll(cases);
+}
+
+TEST_F(StringFunctionsTest, CsvLinesCountFields) {
+  constexpr StringCase cases[] = {
+      {"ItemCountCsv(\"a,b,c\", 0)", "3", I, 0},
+      {"ItemCountCsv(\"\", 0)", "0", I, 0},
+      {"ItemCountCsv(\" \", 0)", "1", I, 0},
+      {"ItemCountCsv(\"a,\", 0)", "2", I, 0},
+      {"ItemCountCsv('a,\"b,c\",d', 0)", "3", I, 0},
+      {"ItemCountCsv('a,\"b\"\",\"\"c\",d', 0)", "3", I, 0},
+      {"ItemCountCsv('  \"a\"  ,b', 0)", "2", I, 0},
+      {"ItemCountCsv(\"a;b;c\", 0, \";\")", "3", I, 0},
+      {"ItemCountCsv(\"a\tb\", 0, \"\t\")", "2", I, 0},
+      {"ItemCountCsv('a,x\"b\"', 0)", nullptr, I, 1706},
+      {"ItemCountCsv('\"a\" x,b', 0)", nullptr, I, 1706},
+      {"ItemCountCsv('\"a\" \"b\"', 0)", nullptr, I, 1706},
+      {"ItemCountCsv('\"a', 0)", nullptr, I, 1706},
+      {"ItemCountCsv(\"a,b\", 0, \" \")", nullptr, I, 1712},
+      {"ItemCountCsv(\"a,b\", 0, \"\")", nullptr, I, 1712},
+      {"ItemCountCsv(\"a,b\", 0, '\"')", nullptr, I, 1712},
+      {"ItemCountCsv(\"a,b\", 0, \",,\")", nullptr, I, 1712},
+      {"ItemCountCsv(" U("a,b") ", 0)", "2", I, 0},
+  };
+  CheckAll(cases);
+}
+
+TEST_F(StringFunctionsTest, CsvLinesGiveUnquotedFields) {
+  constexpr StringCase cases[] = {
+      {"ItemExtractCsv(2, 'a, \"x\"\"y\" ,c', 0)", "x\"y", A, 0},
+      {"ItemExtractCsv(2, 'a, \"x\"\"y\" ,c', 1)", "x\"y", A, 0},
+      {"ItemExtractCsv(2, 'a,\"b,c\",d', 0)", "b,c", A, 0},
+      {"ItemExtractCsv(1, ' a ,b', 0)", "a", A, 0},
+      {"ItemExtractCsv(1, ' a ,b', 1)", " a ", A, 0},
+      {"ItemExtractCsv(-1, 'a,b,c', 0)", "c", A, 0},
+      {"ItemExtractCsv(-1, 'a,b,', 0)", "", A, 0},
+      {"ItemExtractCsv(4, 'a,b,c', 0)", "", A, 0},
+      {"ItemExtractCsv(0, 'a,b,c', 0)", "", A, 0},
+      {"ItemExtractCsv(-2, 'a,b,c', 0)", "", A, 0},
+      {"ItemExtractCsv(1, '', 0)", "", A, 0},
+      {"ItemExtractCsv(1, '\"\"', 0)", "", A, 0},
+      {"ItemExtractCsv(1, '\"\"\"\"', 0)", "\"", A, 0},
+      {"ItemExtractCsv(2, 'a;\"b;c\"', 0, ';')", "b;c", A, 0},
+      {"ItemExtractCsv(2, \"a\t b \tc\", 0, \"\t\")", "b", A, 0},
+      {"ItemExtractCsv(1, 'a,x\"b\"', 0)", "a", A, 0},
+      {"ItemExtractCsv(2, 'a,x\"b\"', 0)", nullptr, A, 1707},
+      {"ItemExtractCsv(-1, 'a,x\"b\"', 0)", nullptr, A, 1707},
+      {"ItemExtractCsv(1, '\"a', 0)", nullptr, A, 1707},
+      {"ItemExtractCsv(1, 'a', 0, \"\")", nullptr, A, 1713},
+      {"ItemExtractCsv(1, 'a', 0, ' ')", nullptr, A, 1713},
+      {"ItemExtractCsv(1, 'a', 0, Num2Char(13))", nullptr, A, 1713},
+      {"ItemExtractCsv(1, 'a', 0, Num2Char(10))", nullptr, A, 1713},
+      {"ItemExtractCsv(2, " U("a,b") ", 0)", "b", W, 0},
+  };
+  CheckAll(cases);
+}
+
+}  // namespace
+}  // namespace kel::testing
