@@ -11,6 +11,7 @@
 #include "host/batch_context.h"
 #include "host/process_state.h"
 #include "lang/array_record.h"
+#include "lang/eval_value.h"
 #include "lang/string_heap.h"
 #include "platform/platform.h"
 
@@ -163,8 +164,7 @@ extern "C" std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t,
     return code;
   }
   if (value == nullptr) return kAnswerCopyFailed;
-  ReleaseValue(*context, result.value, 0, kHolderEval);
-  result.value.flags = 0;
+  ReleaseEval(*context, result);
   std::uint32_t flags = value->flags;
   if ((flags & KEL_VALUE_OBJECT) != 0) return kAnswerCopyFailed;  // no automation support here
   if ((flags & KEL_VALUE_ARRAY) != 0) {

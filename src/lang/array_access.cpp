@@ -262,6 +262,21 @@ void ReadArrayElement(BatchContext& context, const char* name, EvalValue& result
   ReleaseEval(context, holder);
 }
 
+Value* ElementAtReference(BatchContext& context) {
+  char name[kTokenTextBytes];
+  std::snprintf(name, sizeof name, "%s", context.tokenizer.tokenText);
+  EvalValue holder;
+  ArrayRecord* array = ArrayOfName(context, name, holder);
+  std::int32_t subscripts[kMaxSubscripts] = {};
+  int count = 0;
+  std::uint32_t index = 0;
+  bool found = array != nullptr && ReadSubscripts(context, subscripts, count) &&
+               ElementIndex(context, *array, subscripts, count, index);
+  ReleaseEval(context, holder);
+  // The array stays held by its variable, so the element outlives the holder just released.
+  return found ? &array->elements[index] : nullptr;
+}
+
 bool AssignArrayElement(BatchContext& context, EvalValue& result, bool allowAssign) {
   if (!IsKeyword(context, kObjectReferenceCode) || !AssignmentFollows(context)) return false;
   if (!allowAssign) {

@@ -36,6 +36,10 @@ void ReadArrayElement(BatchContext& context, const char* name, EvalValue& result
 // assignment; true when it was handled (the error set when it failed).
 bool AssignArrayElement(BatchContext& context, EvalValue& result, bool allowAssign);
 
+// The element an array reference names, the current token being the reference: reads its
+// subscripts and leaves the closing "]" current. Null with the error set when there is none.
+Value* ElementAtReference(BatchContext& context);
+
 // The text of the element `subscripts` names ("[1,2]": integers or variable names holding
 // integers) for %name[...]% substitution; false, with no error left, when there is none.
 bool ArrayElementText(BatchContext& context, const Value& array, const char* subscripts,

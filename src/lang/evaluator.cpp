@@ -305,10 +305,18 @@ void CallFunction(BatchContext& context, EvalValue& result) {
 struct NamedVariable {
   bool isName;         // the argument was a variable name (else -1 for IsDefined and VarType)
   std::uint16_t slot;  // kNoSlot when the variable does not exist
+  Value* element;      // an array element named with its subscripts, else null
 };
 
 bool ReadNameArgument(BatchContext& context, NamedVariable& named) {
-  named = NamedVariable{false, kNoSlot};
+  named = NamedVariable{false, kNoSlot, nullptr};
+  if (IsKeyword(context, kObjectReferenceCode)) {
+    // An array element: the variable's name with subscripts.
+    named.element = ElementAtReference(context);
+    if (named.element == nullptr) return false;
+    named.isName = true;
+    return Next(context);
+  }
   bool pointer = false;
   if (IsKeyword(context, kKeywordAsterisk)) {
     pointer = true;
@@ -438,7 +446,9 @@ void NameFunction(BatchContext& context, EvalValue& result) {
       if (!ReadNameArgument(context, named)) return;
       std::int32_t answer = -1;
       if (named.isName) {
-        const Value* value = named.slot == kNoSlot ? nullptr : &context.varSlots[named.slot].value;
+        const Value* value = named.element != nullptr ? named.element
+                             : named.slot == kNoSlot  ? nullptr
+                                                      : &context.varSlots[named.slot].value;
         bool holds = value != nullptr && (value->flags & kValueHolding) != 0;
         if (code == kKeywordIsDefined)
           answer = holds ? 1 : 0;
@@ -460,14 +470,19 @@ void NameFunction(BatchContext& context, EvalValue& result) {
     case kKeywordDrop:
       for (;;) {
         NamedVariable named;
-        if (!(Token(context).tokenKind == kTokenVariable ||
-              (IsKeyword(context, kKeywordAsterisk)))) {
+        if (!(Token(context).tokenKind == kTokenVariable || IsKeyword(context, kKeywordAsterisk) ||
+              IsKeyword(context, kObjectReferenceCode))) {
           return Fail(context, kErrDropNotVariable);
         }
         if (!ReadNameArgument(context, named)) return;
         if (!named.isName) return Fail(context, kErrDropNotVariable);
-        if (named.slot != kNoSlot && !IsRecordedTarget(context, named.slot))
+        if (named.element != nullptr) {
+          // Only that element is emptied; the array stays.
+          ReleaseValue(context, *named.element, 0, kHolderOther);
+          named.element->flags = 0;
+        } else if (named.slot != kNoSlot && !IsRecordedTarget(context, named.slot)) {
           RemoveSlot(context, named.slot);
+        }
         if (!IsKeyword(context, kKeywordComma)) break;
         if (!Next(context)) return;
       }
@@ -681,7 +696,7 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   } else {
     slot = FindSlot(context, token.nameBuffer);
     if (slot == kNoSlot) return Fail(context, kErrUndefinedVariable);
-    std::snprintf(targetName, sizeof targetName, "%s", token.nameBuffer);
+    std::memcpy(targetName, token.nameBuffer, kNameBytes);
   }
 
   // Not an assignment after all: evaluate the line as an expression starting at the name. Only
@@ -700,7 +715,7 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
     token.tokenCode = saved.code;
     token.tokenStart = saved.start;
     std::memcpy(token.nameBuffer, saved.name, kNameBytes);
-    std::snprintf(token.tokenText, sizeof token.tokenText, "%s", saved.name);
+    std::memcpy(token.tokenText, saved.name, kNameBytes);
     if (pointerStatement) return Fail(context, kErrIllegalSyntax);
     return EvalLogical(context, result);
   }

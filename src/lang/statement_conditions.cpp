@@ -209,10 +209,12 @@ int RunSwitch(BatchContext& context, StatementRun& run) {
   flow.ifState = -1;
   if (run.skipping) {
     SetTrace(context, kTraceSwitch, false);
-    return PushStructure(context, kStructureSwitch, kStateSkipped, *run.line.text,
-                         run.line.lineOffset) != nullptr
-               ? 1
-               : 0;
+    if (PushStructure(context, kStructureSwitch, kStateSkipped, *run.line.text,
+                      run.line.lineOffset) == nullptr)
+      return 0;
+    // A Break in a Switch that is not run is still inside a Switch.
+    flow.breakable = 1;
+    return 1;
   }
   std::int32_t number = 0;
   if (!EvaluateSwitchValue(context, false, number)) return 0;

@@ -214,12 +214,14 @@ bool LoopVariable(BatchContext& context, std::uint32_t syntaxError, std::uint16_
   return true;
 }
 
-// Opens an entry for a loop that lies in skipped code: it only keeps the nesting.
+// Opens an entry for a loop that lies in skipped code: it only keeps the nesting. A Break or
+// Continue in its body is inside a loop, though not run, and must not be refused as outside one.
 int PushSkippedLoop(BatchContext& context, StatementRun& run, std::uint16_t kind) {
   SetTrace(context, kind == kStructureWhile ? kTraceWhile : kTraceFor, false);
-  return PushStructure(context, kind, kStateSkipped, *run.line.text, run.line.lineOffset) != nullptr
-             ? 1
-             : 0;
+  if (PushStructure(context, kind, kStateSkipped, *run.line.text, run.line.lineOffset) == nullptr)
+    return 0;
+  context.flow.breakable = 1;
+  return 1;
 }
 
 // The innermost entry as a loop end sees it: it must be one of the kinds its opener makes,

@@ -202,9 +202,17 @@ int RunCommand(BatchContext& context, EvalValue& result, StatementRun& run, std:
   }
 }
 
+// The script's cancel and error handlers (IntControl 72 and 73) are offered the error here: a
+// handler function is called, or a Gosub frame is pushed and the run goes on at the label
+// CANCEL or TVERRORHANDLER (found without caching). True when a handler took the error. No
+// handler can be set yet, so every error stands.
+bool HandlerTookError(BatchContext&, StatementLine&) {
+  return false;
+}
+
 // What the statement's error means for the run: completion codes end it (or not), errors go to
 // the handlers and then to the error box, whose answer decides.
-int SettleError(BatchContext& context, const StatementLine& statement, int status) {
+int SettleError(BatchContext& context, StatementLine& statement, int status) {
   ErrorState& errors = context.errors;
   std::uint32_t number = errors.errNum;
   if (number == 0) return status;
@@ -219,12 +227,9 @@ int SettleError(BatchContext& context, const StatementLine& statement, int statu
     }
     return 0;
   }
-  // The cancel and error handlers set by IntControl 72 and 73 take the error here (calling a
-  // handler function, or pushing a Gosub frame and going to the label CANCEL or
-  // TVERRORHANDLER without caching); until they exist, every error stands.
-  bool handlerRan = false;
+  if (HandlerTookError(context, statement)) return 1;
   if (number == kCompletionCancel) return 0;
-  if (ReportStatementError(context, statement.line + statement.start, handlerRan) == 0) return 0;
+  if (ReportStatementError(context, statement.line + statement.start, false) == 0) return 0;
   errors.errNum = 0;
   return 1;
 }

@@ -239,6 +239,7 @@ constexpr Case kLists[] = {
     {"Max(1 2)", nullptr, 0, 2060},
     {"Min(1, 2 3)", nullptr, 0, 2060},
     {"Average(1; 2)", nullptr, 0, 2060},
+    {"Max(1", nullptr, 0, 2060},
     {"Max(\"abc\", 1)", nullptr, 0, 3057},
     {"Average(1, \"abc\")", nullptr, 0, 3057},
     {"Min(1, \"2 \")", nullptr, 0, 3057},

@@ -1,7 +1,10 @@
 // The item-list and comma-separated-line functions through the evaluator: delimiters at the
 // ends, empty items and lists, indexes past the end and the delimiter errors.
+#include <initializer_list>
 #include <string>
 
+#include "builtins/function_groups.h"
+#include "lang/keyword_table.h"
 #include "unit/strings_support.h"
 
 namespace kel::testing {
@@ -203,6 +206,73 @@ TEST_F(StringFunctionsTest, CsvLinesGiveUnquotedFields) {
       {"ItemExtractCsv(2, " U("a,b") ", 0)", "b", W, 0},
   };
   CheckAll(cases);
+}
+
+}  // namespace
+}  // namespace kel::testing
+
+namespace kel::testing {
+namespace {
+
+// Long lists are walked a block at a time; every item must still be found where it stands.
+class LongListTest : public StringFunctionsTest {
+ protected:
+  EvalValue TextValue(const std::string& text) {
+    EvalValue value;
+    ResetEval(value);
+    value.value.flags = kValueText;
+    value.value.textRef = HeapCopyText(context(), text.data(), text.size());
+    return value;
+  }
+  EvalValue IntegerValue(std::int32_t number) {
+    EvalValue value;
+    ResetEval(value);
+    value.value.flags = kValueInteger;
+    value.value.intValue = number;
+    return value;
+  }
+  // Calls an item function directly with the given arguments; the result as text.
+  std::string Call(std::uint32_t code, std::initializer_list<EvalValue> values) {
+    EvalValue arguments[4];
+    int count = 0;
+    for (const EvalValue& value : values)
+      arguments[count++] = value;
+    EvalValue result;
+    ResetEval(result);
+    context().errors.errNum = 0;
+    ItemFunction(context(), code, count, result, arguments, false);
+    EXPECT_EQ(context().errors.errNum, 0u);
+    std::string text;
+    if ((result.value.flags & kValueText) != 0)
+      text = ValueText(context(), result.value);
+    else if ((result.value.flags & kValueInteger) != 0)
+      text = std::to_string(result.value.intValue);
+    ReleaseEval(context(), result);
+    for (int i = 0; i < count; ++i)
+      ReleaseEval(context(), arguments[i]);
+    return text;
+  }
+};
+
+TEST_F(LongListTest, EveryItemOfALongListIsFound) {
+  std::string list;
+  for (int i = 1; i <= 3000; ++i)
+    list += (i > 1 ? "," : "") + std::to_string(i);
+  EXPECT_EQ(Call(kKeywordItemCount, {TextValue(list), TextValue(",")}), "3000");
+  for (int i : {1, 2, 63, 64, 65, 100, 255, 256, 257, 1000, 2047, 2999, 3000})
+    EXPECT_EQ(Call(kKeywordItemExtract, {IntegerValue(i), TextValue(list), TextValue(",")}),
+              std::to_string(i));
+  EXPECT_EQ(Call(kKeywordItemExtract, {IntegerValue(-1), TextValue(list), TextValue(",")}), "3000");
+  EXPECT_EQ(Call(kKeywordItemExtract, {IntegerValue(3001), TextValue(list), TextValue(",")}), "");
+  std::string removed =
+      Call(kKeywordItemRemove, {IntegerValue(-1), TextValue(list), TextValue(",")});
+  EXPECT_EQ(removed, list.substr(0, list.rfind(',')));
+  std::string replaced = Call(
+      kKeywordItemReplace, {TextValue("x"), IntegerValue(1500), TextValue(list), TextValue(",")});
+  EXPECT_EQ(Call(kKeywordItemExtract, {IntegerValue(1500), TextValue(replaced), TextValue(",")}),
+            "x");
+  EXPECT_EQ(Call(kKeywordItemLocate, {TextValue("2222"), TextValue(list), TextValue(",")}), "2222");
+  ExpectHeapSound();
 }
 
 }  // namespace

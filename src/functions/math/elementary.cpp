@@ -46,8 +46,9 @@ constexpr int kLogTerms = 24;                    // |s| <= 0.172, terms in s^2
 constexpr int kAtanTerms = 18;                   // |t| <= tan(pi/32), terms in t^2
 constexpr int kSinhTerms = 17;                   // |a| < 1, terms in a^2
 constexpr int kFactorials = 2 * kSinhTerms + 2;  // the longest series, sinh, reads 1/35!
-static_assert(kFactorials > 2 * kTrigTerms + 1 && kFactorials > kExpTerms,
-              "the table covers every series");
+static_assert(kFactorials > 2 * kTrigTerms + 1 && kFactorials > kExpTerms &&
+                  kLogTerms >= kAtanTerms,
+              "the coefficient tables cover every series");
 
 // 1/n! for n = 0 .. kFactorials - 1.
 const std::array<DoubleDouble, kFactorials>& InverseFactorials() {

@@ -70,30 +70,6 @@ double FloatFunction(std::uint32_t code, double x) {
   }
 }
 
-bool IsFloatFunction(std::uint32_t code) {
-  switch (code) {
-    case kKeywordACos:
-    case kKeywordASin:
-    case kKeywordATan:
-    case kKeywordCeiling:
-    case kKeywordCos:
-    case kKeywordCosH:
-    case kKeywordExp:
-    case kKeywordFabs:
-    case kKeywordFloor:
-    case kKeywordLog10:
-    case kKeywordLogE:
-    case kKeywordSin:
-    case kKeywordSinH:
-    case kKeywordSqrt:
-    case kKeywordTan:
-    case kKeywordTanH:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // The result is a float also when the call fails, as the float functions always answer.
 void RunFloatFunction(BatchContext& context, std::uint32_t code, double x, EvalValue& result) {
   ClearMathError();
@@ -145,9 +121,24 @@ std::int32_t TestNumber(BatchContext& context, std::uint32_t code, Value& value)
 }  // namespace
 
 KEL_FAMILY_ROUTINE(MathFunction) {
-  if (IsFloatFunction(code))
-    return RunFloatFunction(context, code, arguments[0].value.floatValue, result);
   switch (code) {
+    case kKeywordACos:
+    case kKeywordASin:
+    case kKeywordATan:
+    case kKeywordCeiling:
+    case kKeywordCos:
+    case kKeywordCosH:
+    case kKeywordExp:
+    case kKeywordFabs:
+    case kKeywordFloor:
+    case kKeywordLog10:
+    case kKeywordLogE:
+    case kKeywordSin:
+    case kKeywordSinH:
+    case kKeywordSqrt:
+    case kKeywordTan:
+    case kKeywordTanH:
+      return RunFloatFunction(context, code, arguments[0].value.floatValue, result);
     case kKeywordAbs:
       return SetEvalInteger(context, result, AbsoluteValue(arguments[0].value.intValue));
     case kKeywordInt:

@@ -111,7 +111,7 @@ void HexToUnicode(BatchContext& context, EvalValue& result, EvalValue* arguments
 
 void StringToHex(BatchContext& context, EvalValue& result, EvalValue* arguments) {
   TextSpan<char> text = AnsiArgument(context, arguments[0]);
-  char* out = NewTextResult<char>(context, result, text.length * 2);
+  char* out = NewTextResult<char>(context, result, std::uint64_t{text.length} * 2);
   for (std::size_t i = 0; out != nullptr && i < text.length; ++i) {
     auto byte = static_cast<unsigned char>(text.data[i]);
     out[2 * i] = kHexDigits[byte >> 4];
@@ -122,7 +122,7 @@ void StringToHex(BatchContext& context, EvalValue& result, EvalValue* arguments)
 void UnicodeToHex(BatchContext& context, EvalValue& result, EvalValue* arguments, int count) {
   TextSpan<char16_t> text = WideArgument(context, arguments[0]);
   bool highFirst = count > 1 && arguments[1].value.intValue != 0;
-  char16_t* out = NewTextResult<char16_t>(context, result, text.length * 4);
+  char16_t* out = NewTextResult<char16_t>(context, result, std::uint64_t{text.length} * 4);
   for (std::size_t i = 0; out != nullptr && i < text.length; ++i) {
     unsigned unit = text.data[i];
     unsigned first = highFirst ? unit >> 8 : unit & 0xFF;

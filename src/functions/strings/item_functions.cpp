@@ -23,14 +23,6 @@ namespace {
 constexpr std::uint32_t kErrFunctionNotDefined = 3046;
 constexpr std::uint32_t kErrInvalidDelimiter = 1705;
 
-template <typename Body>
-void InForm(bool wide, Body&& body) {
-  if (wide)
-    body(char16_t{});
-  else
-    body(char{});
-}
-
 // The list and delimiter arguments of one call, ready to walk.
 template <typename Unit>
 struct ListCall {

@@ -8,6 +8,7 @@
 #ifndef KEL_FUNCTIONS_STRINGS_ITEM_LISTS_H
 #define KEL_FUNCTIONS_STRINGS_ITEM_LISTS_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -70,6 +71,9 @@ class ItemScanner {
   // The number of items: 0 for an empty list, else delimiters + 1.
   std::size_t Count() const {
     if (list_.length == 0) return 0;
+    if (!stepped_)
+      return 1 + static_cast<std::size_t>(
+                     std::count(list_.data, list_.data + list_.length, delimiter_.units[0]));
     std::size_t count = 1;
     for (std::size_t at = NextDelimiter(0); at < list_.length; at = NextDelimiter(at + Width()))
       ++count;
@@ -79,6 +83,12 @@ class ItemScanner {
   // Where item `index` (1-based; -1 the last) starts and ends; false when there is no such item.
   bool Find(std::int64_t index, std::size_t& start, std::size_t& end) const {
     if (list_.length == 0 || (index < 1 && index != -1)) return false;
+    if (!stepped_) {
+      start = index == -1 ? LastItemStart() : index == 1 ? 0 : SkipDelimiters(index - 1);
+      if (start > list_.length) return false;
+      end = NextDelimiter(start);
+      return true;
+    }
     start = 0;
     end = NextDelimiter(0);
     for (std::int64_t item = 1; index == -1 ? end < list_.length : item < index; ++item) {
@@ -90,6 +100,36 @@ class ItemScanner {
   }
 
  private:
+  // Lists whose units are their characters are walked without stepping: counted a block at a
+  // time (a loop the compiler turns into wide comparisons), and the last item found from the
+  // end, so that long lists cost little per call.
+  static constexpr std::size_t kBlock = 256;
+
+  // The offset just behind delimiter number `skip` (at least 1); past the length when the
+  // list has fewer.
+  std::size_t SkipDelimiters(std::int64_t skip) const {
+    const Unit* p = list_.data;
+    const Unit* end = list_.data + list_.length;
+    Unit delimiter = delimiter_.units[0];
+    auto left = static_cast<std::uint64_t>(skip);
+    while (static_cast<std::size_t>(end - p) >= kBlock) {
+      auto inBlock = static_cast<std::uint64_t>(std::count(p, p + kBlock, delimiter));
+      if (inBlock >= left) break;
+      left -= inBlock;
+      p += kBlock;
+    }
+    for (; p < end; ++p)
+      if (*p == delimiter && --left == 0) return static_cast<std::size_t>(p - list_.data) + 1;
+    return list_.length + 1;
+  }
+
+  std::size_t LastItemStart() const {
+    std::size_t at = list_.length;
+    while (at > 0 && list_.data[at - 1] != delimiter_.units[0])
+      --at;
+    return at;
+  }
+
   TextSpan<Unit> list_;
   Delimiter<Unit> delimiter_;
   const CharacterSteps& steps_;

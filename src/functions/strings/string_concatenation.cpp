@@ -43,8 +43,7 @@ void Join(BatchContext& context, EvalValue& result, EvalValue* pieces, int count
     }
     length += TextArgument<Unit>(context, pieces[i]).length;
   }
-  Unit* out = NewTextResult<Unit>(
-      context, result, static_cast<std::size_t>(length > SIZE_MAX / 4 ? SIZE_MAX / 4 : length));
+  Unit* out = NewTextResult<Unit>(context, result, length);
   if (out == nullptr) return;
   for (int i = 0; i < count; ++i) {
     TextSpan<Unit> piece = TextArgument<Unit>(context, pieces[i]);

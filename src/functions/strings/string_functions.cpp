@@ -27,15 +27,6 @@ constexpr std::uint32_t kErrFunctionFailed = 1825;
 constexpr std::uint32_t kErrInvalidStart = 1826;
 constexpr std::uint32_t kErrInvalidLength = 1827;
 
-// Runs `body` with a tag of the form's unit type: char16_t for the UTF-16 form, else char.
-template <typename Body>
-void InForm(bool wide, Body&& body) {
-  if (wide)
-    body(char16_t{});
-  else
-    body(char{});
-}
-
 // The UTF-16 forms whose arguments are declared "n" run on systems that have them.
 bool WideCapable() {
   return Process().system.ntFamily;
@@ -43,14 +34,6 @@ bool WideCapable() {
 
 std::int32_t ClampCount(std::size_t count) {
   return count > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<std::int32_t>(count);
-}
-
-template <typename Unit>
-bool BuildIndex(BatchContext& context, CharacterIndex<Unit>& index, const CharacterSteps& steps,
-                TextSpan<Unit> text) {
-  if (index.Build(steps, text)) return true;
-  SetError(context, kErrUnableToAllocate);
-  return false;
 }
 
 // ----------------------------------------------------------------------------------------------
@@ -170,7 +153,7 @@ void Fill(BatchContext& context, EvalValue& result, EvalValue* arguments) {
   CharacterIndex<Unit> index;
   if (!BuildIndex(context, index, steps, filler)) return;
   std::uint64_t units = CycledUnits(index, static_cast<std::uint64_t>(length));
-  Unit* out = NewTextResult<Unit>(context, result, static_cast<std::size_t>(units));
+  Unit* out = NewTextResult<Unit>(context, result, units);
   if (out != nullptr) WriteCycled(out, filler.data, index, static_cast<std::uint64_t>(length));
 }
 
@@ -192,7 +175,7 @@ void FixCharacters(BatchContext& context, EvalValue& result, TextSpan<Unit> base
   }
   std::uint64_t padCharacters = wanted - have;
   std::uint64_t units = base.length + CycledUnits(padIndex, padCharacters);
-  Unit* out = NewTextResult<Unit>(context, result, static_cast<std::size_t>(units));
+  Unit* out = NewTextResult<Unit>(context, result, units);
   if (out == nullptr) return;
   if (left) out = WriteCycled(out, pad.data, padIndex, padCharacters);
   std::memcpy(out, base.data, base.length * sizeof(Unit));
@@ -286,8 +269,7 @@ void InsertOrOverlay(BatchContext& context, EvalValue& result, EvalValue* argume
   CharacterSteps steps(0u);
   CharacterIndex<char16_t> fillIndex;
   if (!BuildIndex(context, fillIndex, steps, fill)) return;
-  char16_t* out = NewTextResult<char16_t>(
-      context, result, static_cast<std::size_t>(total > SIZE_MAX / 4 ? SIZE_MAX / 4 : total));
+  char16_t* out = NewTextResult<char16_t>(context, result, total);
   if (out == nullptr) return;
   std::memcpy(out, base.data, kept * sizeof(char16_t));
   out = WriteCycled(out + kept, fill.data, fillIndex, before - kept);

@@ -21,22 +21,6 @@ constexpr std::uint32_t kErrCleanMode = 1617;
 constexpr std::uint32_t kErrCountStart = 1734;
 constexpr std::uint32_t kErrCountEnd = 1735;
 
-template <typename Body>
-void InForm(bool wide, Body&& body) {
-  if (wide)
-    body(char16_t{});
-  else
-    body(char{});
-}
-
-template <typename Unit>
-bool BuildIndex(BatchContext& context, CharacterIndex<Unit>& index, const CharacterSteps& steps,
-                TextSpan<Unit> text) {
-  if (index.Build(steps, text)) return true;
-  SetError(context, kErrUnableToAllocate);
-  return false;
-}
-
 // The units a comparison looks at: the text itself, or its upper-cased copy when case does not
 // count. Null with 1588 when the copy cannot be had.
 template <typename Unit>
@@ -186,8 +170,7 @@ void Replace(BatchContext& context, EvalValue& result, EvalValue* arguments) {
     from = found + old.length;
   }
   std::uint64_t length = text.length - occurrences * old.length + occurrences * replacement.length;
-  Unit* out = NewTextResult<Unit>(
-      context, result, static_cast<std::size_t>(length > SIZE_MAX / 4 ? SIZE_MAX / 4 : length));
+  Unit* out = NewTextResult<Unit>(context, result, length);
   if (out == nullptr) return;
   std::size_t from = 0;
   for (std::uint64_t i = 0; i < occurrences; ++i) {
@@ -228,8 +211,7 @@ void Clean(BatchContext& context, EvalValue& result, EvalValue* arguments) {
     next = steps.Next(source.data, source.length, at);
     length += replaced(at, next - at) ? replacement.length : next - at;
   }
-  Unit* out = NewTextResult<Unit>(
-      context, result, static_cast<std::size_t>(length > SIZE_MAX / 4 ? SIZE_MAX / 4 : length));
+  Unit* out = NewTextResult<Unit>(context, result, length);
   if (out == nullptr) return;
   for (std::size_t at = 0, next; at < source.length; at = next) {
     next = steps.Next(source.data, source.length, at);

@@ -111,6 +111,19 @@ bool CharacterIndex<Unit>::IsBoundary(std::size_t offset) const {
 template class CharacterIndex<char>;
 template class CharacterIndex<char16_t>;
 
+template <typename Unit>
+bool BuildIndex(BatchContext& context, CharacterIndex<Unit>& index, const CharacterSteps& steps,
+                TextSpan<Unit> text) {
+  if (index.Build(steps, text)) return true;
+  SetError(context, kErrUnableToAllocate);
+  return false;
+}
+
+template bool BuildIndex<char>(BatchContext&, CharacterIndex<char>&, const CharacterSteps&,
+                               TextSpan<char>);
+template bool BuildIndex<char16_t>(BatchContext&, CharacterIndex<char16_t>&, const CharacterSteps&,
+                                   TextSpan<char16_t>);
+
 // ----------------------------------------------------------------------------------------------
 // Upper-cased copies.
 
@@ -136,9 +149,9 @@ bool UpperCopy<char16_t>(TextSpan<char16_t> text, WorkBuffer<char16_t>& copy) {
 // Results.
 
 template <typename Unit>
-Unit* NewTextResult(BatchContext& context, EvalValue& result, std::size_t length) {
+Unit* NewTextResult(BatchContext& context, EvalValue& result, std::uint64_t length) {
   // The heap measures blocks in 32-bit sizes; a text that cannot be one is out of memory too.
-  constexpr std::size_t kLargest = 0x7FFF0000u / sizeof(Unit) - 1;
+  constexpr std::uint64_t kLargest = 0x7FFF0000u / sizeof(Unit) - 1;
   std::uint32_t offset =
       length >= kLargest
           ? 0
@@ -148,7 +161,7 @@ Unit* NewTextResult(BatchContext& context, EvalValue& result, std::size_t length
     return nullptr;
   }
   auto* text = reinterpret_cast<Unit*>(context.heapBase + offset);
-  text[length] = 0;
+  text[static_cast<std::size_t>(length)] = 0;
   ReleaseEval(context, result);
   if constexpr (sizeof(Unit) == 1) {
     result.value.flags = kValueText;
@@ -168,8 +181,8 @@ bool SetTextResult(BatchContext& context, EvalValue& result, const Unit* text, s
   return true;
 }
 
-template char* NewTextResult<char>(BatchContext&, EvalValue&, std::size_t);
-template char16_t* NewTextResult<char16_t>(BatchContext&, EvalValue&, std::size_t);
+template char* NewTextResult<char>(BatchContext&, EvalValue&, std::uint64_t);
+template char16_t* NewTextResult<char16_t>(BatchContext&, EvalValue&, std::uint64_t);
 template bool SetTextResult<char>(BatchContext&, EvalValue&, const char*, std::size_t);
 template bool SetTextResult<char16_t>(BatchContext&, EvalValue&, const char16_t*, std::size_t);
 

@@ -137,15 +137,31 @@ class CharacterIndex {
   WorkBuffer<std::uint32_t> offsets_;
 };
 
+// CharacterIndex::Build for a function: false with 1588 when the table cannot be had.
+template <typename Unit>
+bool BuildIndex(BatchContext& context, CharacterIndex<Unit>& index, const CharacterSteps& steps,
+                TextSpan<Unit> text);
+
+// Runs `body` with a tag of the form's unit type: char16_t for the UTF-16 form, else char, so
+// that one generic body serves both forms: InForm(wide, [&](auto unit) { F<decltype(unit)>(); }).
+template <typename Body>
+void InForm(bool wide, Body&& body) {
+  if (wide)
+    body(char16_t{});
+  else
+    body(char{});
+}
+
 // An upper-cased copy of a text, as the case-insensitive comparisons see it (the platform's
 // per-character upper-casing; the length never changes). False when memory is short.
 template <typename Unit>
 bool UpperCopy(TextSpan<Unit> text, WorkBuffer<Unit>& copy);
 
 // A new result string of `length` units (the terminator is written): the result Value holds it
-// as an ANSI or UTF-16 text and the caller fills it. Null with 3096 when the heap is full.
+// as an ANSI or UTF-16 text and the caller fills it. Null with 3096 when the heap is full. The
+// length is taken wide so that a size computed in 64 bits is never cut short on 32-bit builds.
 template <typename Unit>
-Unit* NewTextResult(BatchContext& context, EvalValue& result, std::size_t length);
+Unit* NewTextResult(BatchContext& context, EvalValue& result, std::uint64_t length);
 // A new result string copied from `text`; false with 3096 when the heap is full.
 template <typename Unit>
 bool SetTextResult(BatchContext& context, EvalValue& result, const Unit* text, std::size_t length);
