@@ -34,17 +34,6 @@ void RunBuiltin(BatchContext& context, std::uint32_t code, int count, EvalValue&
 
 }  // namespace
 
-bool IsFunctionAvailable(std::uint32_t code) {
-  switch (code) {
-#define KEL_BUILTIN(identifier, routine) case kKeyword##identifier:
-#include "builtins/functions.inc"
-#undef KEL_BUILTIN
-    return true;
-    default:
-      return false;
-  }
-}
-
 void CallBuiltin(BatchContext& context, const char* name, bool objectAccess, std::uint32_t code,
                  EvalValue& result, EvalValue* arguments, bool readsOwnArguments, int count,
                  std::uint64_t types) {

@@ -17,9 +17,6 @@ void CallBuiltin(BatchContext& context, const char* name, bool objectAccess, std
                  EvalValue& result, EvalValue* arguments, bool readsOwnArguments, int count,
                  std::uint64_t types);
 
-// True when this product offers the function with this keyword-table code.
-bool IsFunctionAvailable(std::uint32_t code);
-
 }  // namespace kel
 
 #endif  // KEL_BUILTINS_DISPATCH_H

@@ -226,8 +226,7 @@ void CallFunction(BatchContext& context, EvalValue& result) {
   } else {
     const KelKeywordRow* row = TokenRow(context, code);
     if (row == nullptr) return Fail(context, kErrIllegalSyntax);
-    if ((row->kind & kRowNotAvailable) != 0 || (code < kKeywordCount && !IsFunctionAvailable(code)))
-      return Fail(context, kErrNotAvailable);
+    if ((row->kind & kRowNotAvailable) != 0) return Fail(context, kErrNotAvailable);
     readsOwn = (row->argCounts & 0xFF) == kReadsOwnArguments;
     required = static_cast<int>(row->argCounts & 0xFF);
     optional = static_cast<int>((row->argCounts >> 8) & 0xFF);

@@ -153,6 +153,19 @@ constexpr std::size_t NameLength(const char* name) {
 
 using RowArray = std::array<KelKeywordRow, kKeywordCount>;
 
+// The functions this product offers are the ones the dispatcher lists; every other function
+// row carries the "not available" bit, so that using it reports 3472.
+constexpr bool IsOffered(std::size_t code) {
+  switch (code) {
+#define KEL_BUILTIN(identifier, routine) case kKeyword##identifier:
+#include "builtins/functions.inc"
+#undef KEL_BUILTIN
+    return true;
+    default:
+      return false;
+  }
+}
+
 constexpr RowArray BuildRows() {
   RowArray rows{};
   for (std::size_t i = 0; i < kKeywordCount; ++i) {
@@ -160,6 +173,7 @@ constexpr RowArray BuildRows() {
     KelKeywordRow& row = rows[i];
     row.id = static_cast<std::uint32_t>(i);
     row.kind = source.kind;
+    if ((source.kind & 0xFF) == kRowFunction && !IsOffered(i)) row.kind |= kRowNotAvailable;
     if ((source.kind & 0xFF) == kRowFunction) {
       Signature signature = ParseSignature(source.signature);
       row.argTypesLow = static_cast<std::uint32_t>(signature.types);
