@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -53,6 +54,33 @@ struct Reservation {
 };
 std::mutex reservationLock;
 std::vector<Reservation> reservations;
+
+// True when [start, start + bytes) lies wholly in private anonymous mappings that are either
+// reserved (no access) or already committed (read-write): the shape a reservation has after
+// part of it was committed. Anything else (code, files, stacks, other heaps) is refused.
+bool IsReservedRange(std::uintptr_t start, std::size_t bytes) {
+  std::FILE* maps = std::fopen("/proc/self/maps", "r");
+  if (maps == nullptr) return false;
+  std::uintptr_t covered = start, end = start + bytes;
+  char line[512];
+  while (covered < end && std::fgets(line, sizeof line, maps) != nullptr) {
+    unsigned long low = 0, high = 0, inode = 0;
+    char permissions[8] = {};
+    char device[16] = {};
+    unsigned long long offset = 0;
+    int path = 0;
+    if (std::sscanf(line, "%lx-%lx %7s %llx %15s %lu %n", &low, &high, permissions, &offset, device,
+                    &inode, &path) < 6)
+      continue;
+    if (high <= covered || low > covered) continue;
+    bool anonymous = inode == 0 && (path == 0 || line[path] == '\0' || line[path] == '\n');
+    bool shape = std::strcmp(permissions, "---p") == 0 || std::strcmp(permissions, "rw-p") == 0;
+    if (!anonymous || !shape) break;
+    covered = high;
+  }
+  std::fclose(maps);
+  return covered >= end;
+}
 
 }  // namespace
 
@@ -141,19 +169,20 @@ void* ReserveAddressSpace(std::size_t bytes) {
 
 bool CommitMemory(void* base, std::size_t bytes) {
   char* start = static_cast<char*>(base);
+  bool inside = false;
   {
-    // Only ever touch memory inside a reservation of ours: past its end may lie somebody
-    // else's mapping, which mprotect would happily change.
     std::lock_guard<std::mutex> guard(reservationLock);
-    bool inside = false;
     for (const Reservation& r : reservations)
       if (start >= r.base && bytes <= r.bytes &&
           start - r.base <= static_cast<std::ptrdiff_t>(r.bytes - bytes))
         inside = true;
-    if (!inside) {
-      posix::SetLastSystemError(kErrorNotEnoughMemory);
-      return false;
-    }
+  }
+  // Only ever touch reserved memory: past a reservation's end may lie somebody else's mapping,
+  // which mprotect would happily change. A reservation made by another module of the process
+  // (a host reserves the heap it hands over) is recognised by what the system says of it.
+  if (!inside && !IsReservedRange(reinterpret_cast<std::uintptr_t>(start), bytes)) {
+    posix::SetLastSystemError(kErrorNotEnoughMemory);
+    return false;
   }
   if (mprotect(base, bytes, PROT_READ | PROT_WRITE) != 0) {
     posix::SetLastSystemError(kErrorNotEnoughMemory);
