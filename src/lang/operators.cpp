@@ -184,17 +184,6 @@ bool FloatOperation(BatchContext& context, std::uint32_t op, double a, double b,
 
 enum class CompareMode { Integer, Float, Text, WideText, LongNumber };
 
-bool IsIntLike(const char* text) {
-  while (*text == ' ')
-    ++text;
-  while (*text == '-' || *text == '+')
-    ++text;
-  if (!(*text >= '0' && *text <= '9')) return false;
-  while (*text >= '0' && *text <= '9')
-    ++text;
-  return *text == '\0';
-}
-
 bool IsFloatLike(BatchContext& context, const char* text) {
   std::uint32_t saved = context.errors.errNum;
   double ignored;
@@ -388,16 +377,16 @@ int CompareValues(BatchContext& context, std::uint32_t op, EvalValue& left, Eval
       int numberClass = leftString ? rightClass : leftClass;
       const char* text = leftString ? leftText : rightText;
       bool textLong = leftString ? leftLong : rightLong;
-      if (numberClass == 0 && IsIntLike(text))
+      if (numberClass == 0 && IsStrictIntegerText(text))
         mode = textLong ? CompareMode::LongNumber : CompareMode::Integer;
       else if (IsFloatLike(context, text))
         mode = CompareMode::Float;
       else
         mode = CompareMode::Text;
-    } else if (!IsIntLike(leftText)) {
+    } else if (!IsStrictIntegerText(leftText)) {
       mode = IsFloatLike(context, leftText) && IsFloatLike(context, rightText) ? CompareMode::Float
                                                                                : CompareMode::Text;
-    } else if (IsIntLike(rightText)) {
+    } else if (IsStrictIntegerText(rightText)) {
       mode = (leftLong || rightLong) ? CompareMode::LongNumber : CompareMode::Integer;
     } else {
       mode = IsFloatLike(context, rightText) ? CompareMode::Float : CompareMode::Text;

@@ -111,18 +111,6 @@ bool IsNumberText(const Char* text, bool hex) {
   return *text == 0;
 }
 
-// The text rule of ToInteger: leading spaces, signs right after them, at least one digit.
-bool IsStrictIntegerText(const char* text) {
-  while (*text == ' ')
-    ++text;
-  while (*text == '-' || *text == '+')
-    ++text;
-  if (!(*text >= '0' && *text <= '9')) return false;
-  while (*text >= '0' && *text <= '9')
-    ++text;
-  return *text == 0;
-}
-
 // Pads the exponent of a printed float to three digits, as the system's own printf writes it.
 void WidenExponent(char* text) {
   char* e = std::strpbrk(text, "eE");
@@ -447,6 +435,17 @@ bool FormatFloat(BatchContext& context, double number, char* buffer) {
     ++fraction;
   }
   return true;
+}
+
+bool IsStrictIntegerText(const char* text) {
+  while (*text == ' ')
+    ++text;
+  while (*text == '-' || *text == '+')
+    ++text;
+  if (!(*text >= '0' && *text <= '9')) return false;
+  while (*text >= '0' && *text <= '9')
+    ++text;
+  return *text == 0;
 }
 
 std::int32_t ParseInteger(const char* text) {

@@ -115,6 +115,9 @@ std::int32_t ParseInteger(const char16_t* text);
 bool ParseFloat(BatchContext& context, const char* text, double* out);
 std::int32_t ParseRadix(const char* text, int radix);
 std::int32_t ParseRadix(const char16_t* text, int radix);
+// The text rule of ToInteger: leading spaces, signs right after them, then only digits (at
+// least one). The comparison and sorting modes use it to tell integer-like texts.
+bool IsStrictIntegerText(const char* text);
 bool IsIntegerText(const char* text);
 bool IsIntegerText(const char16_t* text);
 bool IsHexText(const char* text);

@@ -41,17 +41,6 @@ struct Key {
   double number;
 };
 
-bool IsIntegerLike(const char* text) {
-  while (*text == ' ')
-    ++text;
-  while (*text == '-' || *text == '+')
-    ++text;
-  if (!(*text >= '0' && *text <= '9')) return false;
-  while (*text >= '0' && *text <= '9')
-    ++text;
-  return *text == '\0';
-}
-
 Key KeyOf(BatchContext& context, const Value& value) {
   Key key{KeyClass::Other, 0, 0.0};
   if ((value.flags & kValueHolding) == 0) {
@@ -67,7 +56,7 @@ Key KeyOf(BatchContext& context, const Value& value) {
     const char* text = ValueText(context, value);
     std::uint32_t standing = context.errors.errNum;
     double ignored;
-    bool numeric = IsIntegerLike(text) || ParseFloat(context, text, &ignored);
+    bool numeric = IsStrictIntegerText(text) || ParseFloat(context, text, &ignored);
     context.errors.errNum = standing;
     if (!numeric) key.kind = KeyClass::PlainText;
   }
