@@ -439,9 +439,13 @@ int LookupKeyword(BatchContext& context, bool wholeWord) {
   if (first < 128) {
     std::size_t bestLength = 0;
     std::uint32_t bestCode = kNoCode;
+    // OPTIMIZATION: the table's names are lower case already and most rows differ from the
+    // word in its second character, so that one is compared before the whole name.
+    char second = LowerCase(source[1]);
     for (std::uint32_t i = kFirstLetter[first]; i < kFirstLetter[first + 1]; ++i) {
       std::size_t length = kRows[i].nameLength;
       if (length <= bestLength) continue;
+      if (length > 1 && kRows[i].name[1] != second) continue;
       if (NameMatches(kRows[i].name, length, source, wholeWord)) {
         bestLength = length;
         bestCode = i;

@@ -77,7 +77,6 @@ TEST_F(StringFunctionsTest, SetCodePageReturnsThePreviousOne) {
   ExpectHeapSound();
 }
 
-#if defined(_WIN32)
 // Double-byte text (Shift-JIS here): a lead byte and its second byte are one character, and a
 // second byte that equals an ASCII character is never taken for it.
 TEST_F(StringFunctionsTest, DoubleByteCharactersAreNeverSplit) {
@@ -114,7 +113,6 @@ TEST_F(StringFunctionsTest, DoubleByteCharactersAreNeverSplit) {
   CheckAll(cases);
   Evaluate("ChrSetCodePage(0)");
 }
-#endif
 
 }  // namespace
 }  // namespace kel::testing

@@ -88,9 +88,23 @@ std::size_t FindFileOnSearchPath(const char* name, char* out, std::size_t size) 
   return 0;
 }
 
-// The POSIX code-page layer converts single-byte code pages only.
-bool IsDoubleByteLead(std::uint32_t, unsigned char) {
-  return false;
+// The lead bytes of the double-byte code pages, as their definitions fix them (code page 0 is
+// Windows-1252 here, which has none). iconv converts the texts; this only says where a
+// two-byte character starts.
+bool IsDoubleByteLead(std::uint32_t codePage, unsigned char byte) {
+  switch (codePage) {
+    case 932:  // Japanese (Shift-JIS)
+      return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case 936:  // Simplified Chinese (GBK)
+    case 949:  // Korean (Unified Hangul Code)
+    case 950:  // Traditional Chinese (Big5)
+      return byte >= 0x81 && byte <= 0xFE;
+    case 1361:  // Korean (Johab)
+      return (byte >= 0x84 && byte <= 0xD3) || (byte >= 0xD8 && byte <= 0xDE) ||
+             (byte >= 0xE0 && byte <= 0xF9);
+    default:
+      return false;
+  }
 }
 
 }  // namespace kel::platform
