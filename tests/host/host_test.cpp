@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "kel/kel_extender.h"
 #include "kel/kel_host.h"
 #include "platform/platform.h"
 
@@ -59,6 +60,12 @@ class HostTest : public ::testing::Test {
     EXPECT_EQ(init_(nullptr, context_, reinterpret_cast<std::intptr_t>(heap_), KEL_MODE_HEAP, 65536,
                     nullptr, reinterpret_cast<std::intptr_t>(&descriptor_)),
               1);
+    // Quiet mode: a script error is kept for the host instead of shown in a box that would wait
+    // for a user.
+    auto services =
+        reinterpret_cast<KelDllServicesFn>(platform::FindSymbol(library_, "DLLServices"));
+    EXPECT_NE(services, nullptr);
+    if (services) services(context_, 23, reinterpret_cast<std::intptr_t>(""), 0, 1, 0);
     return slotBytes;
   }
 
