@@ -279,19 +279,31 @@ void SetScanPosition(BatchContext& context, const char* position) {
   tokenizer.putBack = 0;
 }
 
-// token -> end | number | operator | string | keyword | object reference | variable name
-void get_token(BatchContext& context) {
-  TokenizerState& tokenizer = context.tokenizer;
+namespace {
+
+// Starts a token at the next character that is not a blank; null (with the end token) when
+// nothing is being scanned.
+const char* StartAtNextCharacter(TokenizerState& tokenizer) {
   StartToken(tokenizer);
   const char* p = tokenizer.scan;
   if (p == nullptr) {
     SetToken(tokenizer, kTokenEnd, kNoCode);
-    return;
+    return nullptr;
   }
   while (IsBlank(*p))
     ++p;
   tokenizer.scan = p;
   tokenizer.tokenStart = p;
+  return p;
+}
+
+}  // namespace
+
+// token -> end | number | operator | string | keyword | object reference | variable name
+void get_token(BatchContext& context) {
+  TokenizerState& tokenizer = context.tokenizer;
+  const char* p = StartAtNextCharacter(tokenizer);
+  if (p == nullptr) return;
   // Decided before the token is read, applied after it: the name after this "&" is the one
   // whose address is taken.
   const bool beforeOperand = p[0] == '&' && p[1] != '&' &&
@@ -324,16 +336,8 @@ void putback(BatchContext& context) {
 // word -> (letter | digit | "@" | "_") {letter | digit | "@" | "_" | double-byte character}
 void get_string_token(BatchContext& context) {
   TokenizerState& tokenizer = context.tokenizer;
-  StartToken(tokenizer);
-  const char* p = tokenizer.scan;
-  if (p == nullptr) {
-    SetToken(tokenizer, kTokenEnd, kNoCode);
-    return;
-  }
-  while (IsBlank(*p))
-    ++p;
-  tokenizer.scan = p;
-  tokenizer.tokenStart = p;
+  const char* p = StartAtNextCharacter(tokenizer);
+  if (p == nullptr) return;
   if (IsStatementEnd(*p)) {
     SetToken(tokenizer, kTokenEnd, kNoCode);
     return;
