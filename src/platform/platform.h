@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace kel::platform {
 
@@ -196,6 +198,12 @@ void Beep();
 constexpr int kExecuteBoxOk = 1;
 constexpr int kExecuteBoxCancel = 2;
 int ShowExecuteErrorBox(void* owner, const char* title, const char* text, bool offerCancel);
+
+// The selection box: `title` over a list box of `items`, with OK and Cancel. A double-click on
+// an item or OK chooses it; the answer is its index, or -1 when the user cancelled or closed the
+// box. Without a window manager no box can be shown and the answer is kSelectionBoxUnavailable.
+constexpr int kSelectionBoxUnavailable = -2;
+int ShowSelectionBox(void* owner, const char* title, const std::vector<std::string>& items);
 
 struct LocalDateTime {
   int year, month, day, hour, minute, second;

@@ -17,6 +17,7 @@ set(KEL_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/statements_runner_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/strings_characters_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/strings_functions_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/strings_item_select_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/strings_items_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/strings_wildcard_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tokenizer_test.cpp

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "builtins/function_groups.h"
 #include "errors/error_numbers.h"
@@ -22,6 +24,7 @@ namespace {
 
 constexpr std::uint32_t kErrFunctionNotDefined = 3046;
 constexpr std::uint32_t kErrInvalidDelimiter = 1705;
+constexpr std::uint32_t kErrNotAvailable = 3472;
 
 // The list and delimiter arguments of one call, ready to walk.
 template <typename Unit>
@@ -264,6 +267,33 @@ void Sort(BatchContext& context, EvalValue& result, EvalValue* arguments, bool i
   }
 }
 
+// ItemSelect (title, list, delimiter): the item the user chooses in a selection box, or an
+// empty text when the box is cancelled. Where no box can be shown the function is not available.
+void Select(BatchContext& context, EvalValue& result, EvalValue* arguments) {
+  TextSpan<char> title = TextArgument<char>(context, arguments[0]);
+  ListCall<char> call(context, arguments[1]);
+  if (!call.ReadDelimiterArgument(context, arguments[2])) return;
+  std::vector<std::string> items;
+  if (call.list.length > 0) {
+    ItemScanner<char> scanner = call.Scanner();
+    for (std::size_t start = 0;;) {
+      std::size_t end = scanner.NextDelimiter(start);
+      items.emplace_back(call.list.data + start, end - start);
+      if (end >= call.list.length) break;
+      start = end + scanner.Width();
+    }
+  }
+  int chosen = platform::ShowSelectionBox(context.hostWindow,
+                                          std::string(title.data, title.length).c_str(), items);
+  if (chosen == platform::kSelectionBoxUnavailable) return SetError(context, kErrNotAvailable);
+  if (chosen < 0 || static_cast<std::size_t>(chosen) >= items.size()) {
+    SetEmptyResult<char>(context, result);
+    return;
+  }
+  const std::string& item = items[static_cast<std::size_t>(chosen)];
+  SetTextResult(context, result, item.data(), item.size());
+}
+
 }  // namespace
 
 KEL_FAMILY_ROUTINE(ItemFunction) {
@@ -293,6 +323,8 @@ KEL_FAMILY_ROUTINE(ItemFunction) {
                     [&](auto unit) { Sort<decltype(unit)>(context, result, arguments, false); });
     case kKeywordItemSortNc:  // declared ANSI
       return Sort<char>(context, result, arguments, true);
+    case kKeywordItemSelect:  // declared ANSI
+      return Select(context, result, arguments);
     case kKeywordItemCountCsv:
       return CsvFieldCount(context, result, arguments, count, unicode);
     case kKeywordItemExtractCsv:
