@@ -2,7 +2,10 @@
 #include "unit/engine_fixture.h"
 
 #include "host/exports.h"
+#include "lang/eval_value.h"
+#include "lang/evaluator.h"
 #include "lang/string_heap.h"
+#include "lang/tokenizer.h"
 
 namespace kel::testing {
 
@@ -43,6 +46,17 @@ std::uint32_t EngineFixture::Text(const std::string& text) {
 
 void EngineFixture::ExpectHeapSound() {
   EXPECT_GT(HeapWalk(context(), nullptr, nullptr), 0) << "the heap's tags or free list are damaged";
+}
+
+std::uint32_t EngineFixture::EvaluateExpression(const std::string& expression, EvalValue& value,
+                                                bool& atEnd) {
+  context().errors.errNum = 0;
+  ResetEval(value);
+  BeginScan(context(), expression.c_str());
+  get_token(context());
+  if (!HasError(context())) ProcessSubExpression(context(), value, false);
+  atEnd = context().tokenizer.tokenKind == kTokenEnd;
+  return context().errors.errNum;
 }
 
 }  // namespace kel::testing

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/batch_context.h"
+#include "lang/value.h"
 #include "kel/kel_host.h"
 #include "platform/platform.h"
 
@@ -28,6 +29,9 @@ class EngineFixture : public ::testing::Test {
   std::uint32_t Text(const std::string& text);
   // Heap consistency: every tag in place, every free block on the free list.
   void ExpectHeapSound();
+  // Evaluates one expression as an argument is evaluated into `value` (which the caller
+  // releases); the error number it left, and whether the whole text was read.
+  std::uint32_t EvaluateExpression(const std::string& expression, EvalValue& value, bool& atEnd);
 
   platform::MemoryHandle contextHandle_ = nullptr;
   platform::MemoryHandle table_ = nullptr;

@@ -39,14 +39,8 @@ class MathFunctionsTest : public EngineFixture {
  protected:
   Outcome Evaluate(const std::string& expression) {
     Outcome outcome;
-    context().errors.errNum = 0;
     EvalValue value;
-    ResetEval(value);
-    BeginScan(context(), expression.c_str());
-    get_token(context());
-    if (!HasError(context())) ProcessSubExpression(context(), value, false);
-    outcome.error = context().errors.errNum;
-    outcome.atEnd = context().tokenizer.tokenKind == kTokenEnd;
+    outcome.error = EvaluateExpression(expression, value, outcome.atEnd);
     if (outcome.error == 0) {
       outcome.kind = value.value.flags & (kValueInteger | kValueFloat | kValueText);
       if (ToText(context(), value.value)) outcome.text = ValueText(context(), value.value);

@@ -5,10 +5,6 @@
 namespace kel::testing {
 namespace {
 
-constexpr Form I = Form::Integer;
-constexpr Form A = Form::Ansi;
-constexpr Form W = Form::Wide;
-
 TEST_F(StringFunctionsTest, CharacterCodes) {
   constexpr StringCase cases[] = {
       {"Char2Num(\"A\")", "65", I, 0}, {"Char2Num(\"Abc\")", "65", I, 0},

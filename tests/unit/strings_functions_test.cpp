@@ -7,13 +7,6 @@
 namespace kel::testing {
 namespace {
 
-constexpr Form I = Form::Integer;
-constexpr Form A = Form::Ansi;
-constexpr Form W = Form::Wide;
-
-// UTF-16 arguments are made with ChrStringToUnicode; U("x") writes that call.
-#define U(text) "ChrStringToUnicode(\"" text "\")"
-
 TEST_F(StringFunctionsTest, LengthsCountCharactersAndBytes) {
   constexpr StringCase cases[] = {
       {"StrLen(\"\")", "0", I, 0},

@@ -10,12 +10,6 @@
 namespace kel::testing {
 namespace {
 
-constexpr Form I = Form::Integer;
-constexpr Form A = Form::Ansi;
-constexpr Form W = Form::Wide;
-
-#define U(text) "ChrStringToUnicode(\"" text "\")"
-
 TEST_F(StringFunctionsTest, ItemCountCountsDelimiters) {
   constexpr StringCase cases[] = {
       {"ItemCount(\"\", \",\")", "0", I, 0},

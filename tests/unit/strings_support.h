@@ -38,6 +38,13 @@ struct StringCase {
   std::uint32_t error;
 };
 
+constexpr Form I = Form::Integer;
+constexpr Form A = Form::Ansi;
+constexpr Form W = Form::Wide;
+
+// UTF-16 arguments are made with ChrStringToUnicode; U("x") writes that call.
+#define U(text) "ChrStringToUnicode(\"" text "\")"
+
 inline std::ostream& operator<<(std::ostream& out, Form form) {
   return out << static_cast<char>(form);
 }
@@ -46,14 +53,8 @@ class StringFunctionsTest : public EngineFixture {
  protected:
   StringOutcome Evaluate(const std::string& expression) {
     StringOutcome outcome;
-    context().errors.errNum = 0;
     EvalValue value;
-    ResetEval(value);
-    BeginScan(context(), expression.c_str());
-    get_token(context());
-    if (!HasError(context())) ProcessSubExpression(context(), value, false);
-    outcome.error = context().errors.errNum;
-    outcome.atEnd = context().tokenizer.tokenKind == kTokenEnd;
+    outcome.error = EvaluateExpression(expression, value, outcome.atEnd);
     if (outcome.error == 0) {
       std::uint32_t flags = value.value.flags;
       if ((flags & kValueWideText) != 0) {
