@@ -429,28 +429,28 @@ int RunForEach(BatchContext& context, StatementRun& run) {
   return 1;
 }
 
-int RunBreak(BatchContext& context, StatementRun& run) {
+namespace {
+// Break and Continue differ only in their error, their trace word and the state they leave.
+int LeaveInnermost(BatchContext& context, StatementRun& run, std::uint32_t notInStructure,
+                   TraceCategory category, StructureState state) {
   ControlFlowState& flow = context.flow;
   flow.ifState = -1;
-  if (flow.breakable != 1) return Fail(context, kErrBreakNotInStructure);
-  SetTrace(context, kTraceBreak, !run.skipping);
+  if (flow.breakable != 1) return Fail(context, notInStructure);
+  SetTrace(context, category, !run.skipping);
   if (run.skipping) return 1;
   StructEntry* entry = InnermostStructure(context);
   if (entry == nullptr) return Fail(context, kErrBreakOutsideLoop);
-  entry->state = kStateBreak;
+  entry->state = state;
   return 1;
+}
+}  // namespace
+
+int RunBreak(BatchContext& context, StatementRun& run) {
+  return LeaveInnermost(context, run, kErrBreakNotInStructure, kTraceBreak, kStateBreak);
 }
 
 int RunContinue(BatchContext& context, StatementRun& run) {
-  ControlFlowState& flow = context.flow;
-  flow.ifState = -1;
-  if (flow.breakable != 1) return Fail(context, kErrContinueNotInStructure);
-  SetTrace(context, kTraceContinue, !run.skipping);
-  if (run.skipping) return 1;
-  StructEntry* entry = InnermostStructure(context);
-  if (entry == nullptr) return Fail(context, kErrBreakOutsideLoop);
-  entry->state = kStateContinue;
-  return 1;
+  return LeaveInnermost(context, run, kErrContinueNotInStructure, kTraceContinue, kStateContinue);
 }
 
 }  // namespace kel
