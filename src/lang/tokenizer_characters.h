@@ -17,9 +17,12 @@ constexpr bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-// A statement ends at the end of its line or at a ";" that starts a comment.
+// A statement ends at the end of its line or at a ";" that starts a comment. The line reader
+// consumes the line's own LF, so only the terminator ends a line: a CR or LF that a %name%
+// substitution put into the line is an ordinary character (inside a string literal, part of its
+// text).
 constexpr bool IsLineEnd(char c) {
-  return c == '\0' || c == '\r' || c == '\n';
+  return c == '\0';
 }
 
 constexpr bool IsStatementEnd(char c) {
