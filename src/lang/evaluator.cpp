@@ -619,8 +619,10 @@ void StoreIntoVariable(BatchContext& context, std::uint16_t slot, EvalValue& val
   target.value.unused = keep;
 }
 
-void RecordAssignTarget(BatchContext& context, std::uint16_t slot) {
-  std::int32_t target = (std::int32_t{context.currentFrame} << 16) | slot;
+// Recorded before the right side is evaluated, so that Drop and DropWild there leave the
+// variable that is about to receive the result in place.
+void RecordAssignTarget(BatchContext& context, int frame, std::uint16_t slot) {
+  std::int32_t target = (std::int32_t{static_cast<std::uint16_t>(frame)} << 16) | slot;
   if (context.runningFunction != kNoFunction) {
     if (UdfRecord* record = DefinitionRecord(context, context.runningFunction))
       record->lastAssigned = target;
@@ -628,7 +630,27 @@ void RecordAssignTarget(BatchContext& context, std::uint16_t slot) {
     context.evaluator.mainAssignTarget = target;
   }
   context.resultSlot = slot;
-  context.resultFrame = context.currentFrame;
+  context.resultFrame = static_cast<std::uint16_t>(frame);
+}
+
+// The slot, in its own frame, of the variable a "*name" statement assigns through.
+bool PointedSlot(BatchContext& context, const char* name, int frame, std::uint16_t& slot) {
+  SavedFrame saved{};
+  bool entered = frame != context.currentFrame;
+  if (entered && !EnterFrame(context, frame, saved)) {
+    Fail(context, kErrPointerAccess);
+    return false;
+  }
+  slot = FindSlot(context, name);
+  if (entered && !LeaveFrame(context, saved)) {
+    Fail(context, kErrVariableTableAccess);
+    return false;
+  }
+  if (slot == kNoSlot) {
+    Fail(context, kErrNotPointer);
+    return false;
+  }
+  return true;
 }
 
 // Finds the variable a "*name" statement assigns through; the frame it lives in may differ.
@@ -719,6 +741,8 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
     return EvalLogical(context, result);
   }
   if (!allowAssign) return Fail(context, kErrAssignmentNotLegal, kHintUseDoubleEquals);
+  if (pointerStatement && !PointedSlot(context, targetName, targetFrame, slot)) return;
+  RecordAssignTarget(context, targetFrame, slot);
   if (!Next(context)) return;
   EvalLogical(context, result);
   if (HasError(context)) return;
@@ -734,7 +758,6 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
       return Fail(context, kErrNotPointer);
     }
   }
-  RecordAssignTarget(context, slot);
   VariableSlot& target = context.varSlots[slot];
   bool sameArray = (target.value.flags & kValueArray) != 0 &&
                    (result.value.flags & kValueArray) != 0 &&

@@ -39,6 +39,9 @@ struct CallerState {
   std::uint32_t lineStartOffset;
   std::uint32_t nextLineOffset;
   std::uint16_t runningFunction;
+  // The variable that receives the result of the caller's statement (DropWild keeps it).
+  std::uint16_t resultSlot;
+  std::uint16_t resultFrame;
   std::int8_t ifState;
   char scriptPath[kPathBytes];
 };
@@ -50,6 +53,8 @@ void SaveCaller(const BatchContext& context, CallerState& saved) {
   saved.lineStartOffset = context.lineStartOffset;
   saved.nextLineOffset = context.nextLineOffset;
   saved.runningFunction = context.runningFunction;
+  saved.resultSlot = context.resultSlot;
+  saved.resultFrame = context.resultFrame;
   saved.ifState = context.flow.ifState;
   std::memcpy(saved.scriptPath, context.scriptPath, sizeof saved.scriptPath);
 }
@@ -64,6 +69,8 @@ void RestoreCaller(BatchContext& context, const CallerState& saved) {
   context.lineStartOffset = saved.lineStartOffset;
   context.nextLineOffset = saved.nextLineOffset;
   context.runningFunction = saved.runningFunction;
+  context.resultSlot = saved.resultSlot;
+  context.resultFrame = saved.resultFrame;
   context.flow.ifState = saved.ifState;
   std::memcpy(context.scriptPath, saved.scriptPath, sizeof saved.scriptPath);
 }
@@ -88,6 +95,9 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
     return false;
   }
   bool isFunction = record->isSubroutine == 0;
+  // A recursive call's statements record their targets in the same record: the caller's
+  // statement gets its own back when the call returns.
+  std::int32_t callerTarget = record->lastAssigned;
   auto saved = std::make_unique<CallerState>();
   SaveCaller(context, *saved);
 
@@ -155,6 +165,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
 
   if (context.flow.depth >= frameDepth) PopStructuresTo(context, frameDepth - 1);
   RestoreCaller(context, *saved);
+  if (UdfRecord* called = DefinitionRecord(context, index)) called->lastAssigned = callerTarget;
   // The body reported its own error already; the caller's script ends without a second report.
   if (error != 0 && error != kCompletionExit && error != kCompletionCancelled) {
     context.errors.userErrCode = static_cast<std::int32_t>(kCompletionFunctionFailed);
