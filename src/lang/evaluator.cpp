@@ -412,14 +412,24 @@ void PointerFunction(BatchContext& context, std::uint32_t code, EvalValue& resul
   if (HasError(context)) return;
   if (!Next(context)) return;
   if (code == kKeywordPtrPersistent) {
-    // The initial value is assigned only when the variable did not exist yet.
+    // The initial value is assigned only when the variable does not exist or has no value yet.
     if (!IsKeyword(context, kKeywordComma))
       return Fail(context, kErrIllegalDelimiter, kHintMoreParameters);
     if (!Next(context)) return;
     EvalValue value{};
     ResetEval(value);
     ProcessSubExpression(context, value, false);
-    if (!HasError(context) && !existed) AssignValue(context, name, value.value);
+    if (!HasError(context) && !existed) {
+      // Into the main script's frame, where the pointer was made: the function's own frame
+      // holds only the name as its tokenizer entered it.
+      if (entered && !EnterFrame(context, 0, saved)) {
+        Fail(context, kErrPointerAccess);
+      } else {
+        AssignValue(context, name, value.value);
+        if (entered && !LeaveFrame(context, saved) && !HasError(context))
+          Fail(context, kErrVariableTableAccess);
+      }
+    }
     ReleaseEval(context, value);
     if (HasError(context)) return;
   }
