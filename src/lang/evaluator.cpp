@@ -521,6 +521,19 @@ void AddressOf(BatchContext& context, EvalValue& operand) {
   operand.value.textRef = offset;
 }
 
+// True when `name` (a reference's text) is a variable holding a text, not an array: before "["
+// it can only be a pointer to an array.
+bool IsPointerName(BatchContext& context, const char* name) {
+  std::size_t length = std::strlen(name);
+  if (length > kMaxNameLength || std::strchr(name, '.') != nullptr) return false;
+  char key[kNameBytes];
+  FoldName(name, length, key);
+  std::uint16_t slot = FindSlot(context, key);
+  if (slot == kNoSlot) return false;
+  std::uint32_t flags = context.varSlots[slot].value.flags;
+  return (flags & kValueArray) == 0 && (flags & kValueText) != 0;
+}
+
 void Dereference(BatchContext& context, EvalValue& operand) {
   if ((operand.value.flags & (kValueText | kValueWideText)) == 0 ||
       (operand.value.flags & (kValueInteger | kValueFloat)) != 0) {
@@ -552,8 +565,12 @@ void EvalUnary(BatchContext& context, EvalValue& result) {
     std::uint32_t kind = row ? (row->kind & 0xFF) : 0xFF;
     if (kind == kRowPrefixOperator) {
       if (!Next(context)) return;
+      // "*p[...]" with p a pointer to an array: the element of the array it names is the value
+      // (the reference reaches it through the pointer), not something to follow again.
+      bool pointedElement = code == kKeywordAsterisk && IsKeyword(context, kObjectReferenceCode) &&
+                            IsPointerName(context, token.tokenText);
       EvalUnary(context, result);
-      if (HasError(context)) return;
+      if (HasError(context) || pointedElement) return;
       if (code == kKeywordAmpersand) return AddressOf(context, result);
       if (code == kKeywordAsterisk) return Dereference(context, result);
       ApplyUnaryOp(context, code, result);
@@ -679,6 +696,22 @@ bool PointerTargetOfToken(BatchContext& context, char* name, int& frame) {
   return true;
 }
 
+// The same for "*name[subscripts]" where `name` is an array: the element holds the pointer.
+// The closing "]" is left as the current token.
+bool PointerTargetOfElement(BatchContext& context, char* name, int& frame) {
+  const Value* element = ElementAtReference(context);
+  if (element == nullptr) return false;
+  if ((element->flags & kValueText) == 0) {
+    Fail(context, kErrNotPointer);
+    return false;
+  }
+  PointerTarget target;
+  if (!ParsePointer(context, ValueText(context, *element), target)) return false;
+  std::snprintf(name, kNameBytes, "%s", target.name);
+  frame = static_cast<int>(target.frame);
+  return true;
+}
+
 }  // namespace
 
 void EvalLogical(BatchContext& context, EvalValue& result) {
@@ -714,16 +747,26 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   // An array element as the target ("a[1,2] = x"): the statement begins with the array
   // reference; anything else that begins with one is an expression.
   if (!pointerStatement && AssignArrayElement(context, result, allowAssign)) return;
+  // "*p[...] = x" with p a pointer to an array: the subscripts name an element of that array,
+  // which the reference reaches through the pointer.
+  const bool elementReference = IsKeyword(context, kObjectReferenceCode);
+  if (pointerStatement && elementReference && IsPointerName(context, token.tokenText)) {
+    if (!AssignArrayElement(context, result, allowAssign)) Fail(context, kErrIllegalSyntax);
+    return;
+  }
 
   if (token.tokenKind != kTokenVariable && !pointerStatement) return EvalLogical(context, result);
-  if (token.tokenKind != kTokenVariable) return Fail(context, kErrNotPointer);
+  if (token.tokenKind != kTokenVariable && !elementReference) return Fail(context, kErrNotPointer);
 
   // The target: the named variable, or the one a pointer variable names.
   char targetName[kNameBytes];
   int targetFrame = context.currentFrame;
   std::uint16_t slot = kNoSlot;
   if (pointerStatement) {
-    if (!PointerTargetOfToken(context, targetName, targetFrame)) return;
+    // "*ptrs[...] = x": the pointer is held in an element of the array ptrs.
+    bool found = elementReference ? PointerTargetOfElement(context, targetName, targetFrame)
+                                  : PointerTargetOfToken(context, targetName, targetFrame);
+    if (!found) return;
   } else {
     slot = FindSlot(context, token.nameBuffer);
     if (slot == kNoSlot) return Fail(context, kErrUndefinedVariable);
