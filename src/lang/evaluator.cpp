@@ -185,7 +185,16 @@ void ReadVariable(BatchContext& context, EvalValue& result) {
   std::uint16_t slot = VariableSlotOfToken(context, true);
   if (slot == kNoSlot) return;
   BorrowVariable(context, context.varSlots[slot].value, slot, context.currentFrame, result);
-  Next(context);
+  if (!Next(context)) return;
+  // An array followed by a "[" that the tokenizer did not take for a subscript (its "]" is
+  // missing, or nothing stands between the brackets): the element read reports the syntax.
+  if ((result.value.flags & kValueArray) != 0 && IsKeyword(context, kKeywordOpenBracket)) {
+    char name[kNameBytes];
+    std::snprintf(name, sizeof name, "%s", context.varSlots[slot].slotName);
+    putback(context);
+    ReadArrayElement(context, name, result);
+    if (!HasError(context)) Next(context);
+  }
 }
 
 // The constant of a constant row.
