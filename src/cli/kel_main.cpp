@@ -166,12 +166,13 @@ class Engine {
     services_(context_, kServiceScriptPath, reinterpret_cast<std::intptr_t>(path), 0, 0, 0);
     services_(context_, kServiceSplitParameters,
               reinterpret_cast<std::intptr_t>(parameters.c_str()), 0, 0, 0);
-    if (run_(nullptr, context_, script, reinterpret_cast<void*>(&HostEntry), keywords) != 1)
-      return kExitNotStarted;
+    bool ran = run_(nullptr, context_, script, reinterpret_cast<void*>(&HostEntry), keywords) == 1;
+    // A text that could not be prepared (an #include file that cannot be read) was refused
+    // with a report; a refusal without one means the engine did not take the script at all.
     char line[2050] = {}, headline[2050] = {};
     if (services_(context_, kServiceKeptReport, reinterpret_cast<std::intptr_t>(line),
                   reinterpret_cast<std::intptr_t>(headline), sizeof line, 0) != 1)
-      return kExitNormal;
+      return ran ? kExitNormal : kExitNotStarted;
     std::string report = std::string(headline) + "\n  in " + path + ": " + line + "\n";
     platform::WriteStandardError(report.data(), report.size());
     return kExitReportedError;
