@@ -101,6 +101,14 @@ struct BatchContext {
   std::int32_t soundsOn;
   std::int32_t prettyDialogs;
 
+  // The compiled lines of the texts being run (LineCaches, owned by the engine, freed by mode
+  // 99).
+  void* lineCaches;
+  // Pumping between statements: statements since the clock was last looked at, and when the
+  // last pump ran.
+  std::uint32_t statementsSincePump;
+  std::uint32_t lastPumpTicks;
+
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;
 };

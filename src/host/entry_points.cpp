@@ -6,6 +6,7 @@
 
 #include "errors/report.h"
 #include "host/batch_context.h"
+#include "lang/compiled_lines.h"
 #include "host/exports.h"
 #include "host/process_state.h"
 #include "host/pump.h"
@@ -218,6 +219,7 @@ std::int32_t ShutDown(void* contextHandle, std::intptr_t arg6) {
     context->varSlots = nullptr;
   }
   ReleaseDefinitions(*context);
+  ReleaseLineCaches(*context);
   DiscardMoreErrorInfo(*context);
   for (int i = 0; i < 4; ++i)
     FullPump(*context);
@@ -298,7 +300,9 @@ std::int32_t KEL_CDECL ProcessDaBatBuffer(void* hostWindow, void* contextHandle,
   context->hostCallback = hostCallback;
   context->hostKeywords = hostKeywords;
   context->currentCursor = context->waitCursor;
-  TimedWait(*context, 20);
+  // The host's window gets a moment to settle before and after the run; without a message
+  // queue there is nothing to settle.
+  if constexpr (platform::kHasMessageQueue) TimedWait(*context, 20);
   FullPump(*context);
   platform::ShowCursor(context->currentCursor);
   EvalValue result{};
@@ -307,7 +311,7 @@ std::int32_t KEL_CDECL ProcessDaBatBuffer(void* hostWindow, void* contextHandle,
   RunLoop(*context, script, result);
   ReleaseValue(*context, result.value, 0, kHolderEval);
   context->currentCursor = context->arrowCursor;
-  TimedWait(*context, 20);
+  if constexpr (platform::kHasMessageQueue) TimedWait(*context, 20);
   FullPump(*context);
   platform::ShowCursor(context->currentCursor);
   platform::GlobalUnlock(context->varTable);

@@ -25,7 +25,27 @@ void Pump(BatchContext& context, PumpKind kind) {
   if (kind == PumpKind::Full && !context.noYield) platform::SleepMilliseconds(0);
 }
 
+// How often the statements look at the clock, and how long they run between two pumps: often
+// enough for the host's window and the break keys to answer at once, rarely enough that a
+// statement costs no system call.
+constexpr std::uint32_t kStatementsPerClockLook = 16;
+constexpr std::uint32_t kPumpIntervalMs = 10;
+
 }  // namespace
+
+void PumpBetweenStatements(BatchContext& context) {
+  // Without a message queue there is nothing to dispatch, and no break key to read.
+  if constexpr (!platform::kHasMessageQueue) return;
+  if (++context.statementsSincePump < kStatementsPerClockLook) return;
+  context.statementsSincePump = 0;
+  std::uint32_t now = platform::TickCount();
+  if (now - context.lastPumpTicks < kPumpIntervalMs) return;  // unsigned: survives the wrap
+  context.lastPumpTicks = now;
+  if (context.noYield)
+    LightPump(context);
+  else
+    FullPump(context);
+}
 
 void FullPump(BatchContext& context) {
   Pump(context, PumpKind::Full);

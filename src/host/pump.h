@@ -8,6 +8,9 @@ namespace kel {
 
 struct BatchContext;
 
+// Between two statements: the full pump (or the light one under noYield) every few
+// milliseconds of running.
+void PumpBetweenStatements(BatchContext& context);
 // Handles every waiting message of the thread (20 ms after each), polling the break keys.
 void FullPump(BatchContext& context);
 // The same, yielding only briefly after each message.

@@ -2,12 +2,14 @@
 #include "host/run_loop.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/report.h"
 #include "host/batch_context.h"
 #include "host/pump.h"
+#include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/statements.h"
 #include "lang/structures.h"
@@ -63,7 +65,8 @@ void ReleaseStatementValue(BatchContext& context, EvalValue& result) {
 // Everything the loop does with one line that is neither empty nor a comment. `outcome`
 // receives the loop's result when the line ends the loop; it means nothing otherwise.
 LineOutcome HandleLine(BatchContext& context, const ScriptText& text, EvalValue& result,
-                       std::uint32_t lineStart, std::uint32_t& nextOffset, int& outcome) {
+                       CompiledLine* compiled, std::uint32_t lineStart, std::uint32_t& nextOffset,
+                       int& outcome) {
   char* line = context.lineBuffer;
   LoaderState& loader = context.loader;
   std::uint32_t pending = loader.pendingLineError;
@@ -83,7 +86,9 @@ LineOutcome HandleLine(BatchContext& context, const ScriptText& text, EvalValue&
     return LineOutcome::End;
   }
   bool substituted = false;
-  if (pending == 0) {
+  // A compiled statement line holds no "%" and no "#": preprocessing would leave it as it is.
+  const bool runsAsCompiled = compiled != nullptr && compiled->kind == LineKind::kStatement;
+  if (pending == 0 && !runsAsCompiled) {
     int preprocessed = PreprocessLine(context, line);
     if (preprocessed == kPreprocessFailed) {
       // In a branch that is not taken the line is only looked at for structure keywords, so
@@ -101,17 +106,16 @@ LineOutcome HandleLine(BatchContext& context, const ScriptText& text, EvalValue&
   // The debug trace's copy of the line and the host's statement notification join here.
   StatementLine statement{
       line, static_cast<std::uint32_t>(start), nextOffset, lineStart, &text, substituted};
+  ActivateCompiledLine(context, runsAsCompiled ? compiled : nullptr, line);
   int status = RunStatementLine(context, result, statement);
+  ActivateCompiledLine(context, nullptr, nullptr);
   nextOffset = statement.nextOffset;
   ReleaseStatementValue(context, result);
   if (status != 1) {
     outcome = status;
     return LineOutcome::End;
   }
-  if (context.noYield)
-    LightPump(context);
-  else
-    FullPump(context);
+  PumpBetweenStatements(context);
   if (!context.stopRequested) return LineOutcome::Next;
   if (context.stopByUser && context.announceStop && (context.breakFlags & kNoStopMessage) == 0) {
     ReportLineError(context, line, kMsgTerminatedByUser, kClassSevere);
@@ -119,6 +123,88 @@ LineOutcome HandleLine(BatchContext& context, const ScriptText& text, EvalValue&
   }
   return LineOutcome::End;
 }
+
+// Skipped code is passed over line by line, each line looked at for the structure keywords that
+// end the skip. Once a skip has been watched to its end, the line where it began remembers where
+// that was, and the next skip from the same line with the same innermost structure goes there
+// directly. Only lines that do nothing while skipped are passed over that way: a line that
+// evaluates anything, changes the innermost structure, fails, jumps, or must be preprocessed or
+// recorded (substitution, definitions) ends the watch and is always run.
+class SkipWatch {
+ public:
+  // Before a line is handled: true (with the offset to read next) when a remembered skip takes
+  // the run past it. Otherwise the line is watched if a skip begins here.
+  bool Pass(BatchContext& context, CompiledLine* line, std::uint32_t readOffset,
+            std::uint32_t& nextOffset) {
+    // Lines inside a definition block are not run at all; no skip is remembered across them.
+    if (line == nullptr || context.loader.udfDefining != 0 || !InnermostStructureSkipping(context)) {
+      active_ = false;
+      return false;
+    }
+    if (active_) return false;
+    const ControlFlowState& flow = context.flow;
+    const StructEntry& entry = flow.entries[flow.depth - 1];
+    for (const SkipMemo& memo : line->skips) {
+      if (memo.depth == flow.depth && memo.kind == entry.kind && memo.state == entry.state) {
+        if (memo.ifState != kIfStateKept) context.flow.ifState = memo.ifState;
+        nextOffset = memo.target;
+        return true;
+      }
+    }
+    active_ = true;
+    start_ = line;
+    startOffset_ = readOffset;
+    depth_ = flow.depth;
+    entry_ = entry;
+    ifStateAtStart_ = flow.ifState;
+    return false;
+  }
+
+  // Around a line that is handled while a skip is watched.
+  void Before(const BatchContext& context) {
+    evaluations_ = context.evaluator.evaluations;
+    ifStateBefore_ = context.flow.ifState;
+  }
+  void After(const BatchContext& context, const CompiledLine* line, std::uint32_t readOffset,
+             bool ran, std::uint32_t nextOffset) {
+    if (!active_) return;
+    if (ran && line != nullptr && line->kind == LineKind::kStatement &&
+        nextOffset == line->nextOffset && context.errors.errNum == 0 &&
+        context.evaluator.evaluations == evaluations_ && Unchanged(context))
+      return;
+    // This line ended the skip (or would have to run anyway): the lines before it are the skip.
+    active_ = false;
+    if (readOffset == startOffset_ || start_->skips.size() >= kMaxMemos) return;
+    std::int8_t ifState = ifStateBefore_ == ifStateAtStart_ ? kIfStateKept : ifStateBefore_;
+    start_->skips.push_back(SkipMemo{depth_, entry_.kind, entry_.state, ifState, readOffset});
+  }
+  void Stop() { active_ = false; }
+  bool Active() const { return active_; }
+
+ private:
+  static constexpr std::int8_t kIfStateKept = -2;
+  static constexpr std::size_t kMaxMemos = 4;
+
+  // The structure that skips is still the innermost one below whatever the line opened, as
+  // it was.
+  bool Unchanged(const BatchContext& context) const {
+    const ControlFlowState& flow = context.flow;
+    if (flow.depth < depth_) return false;
+    const StructEntry& entry = flow.entries[depth_ - 1];
+    return entry.kind == entry_.kind && entry.state == entry_.state &&
+           entry.lineOffset == entry_.lineOffset && entry.buffer == entry_.buffer &&
+           (flow.ifState == ifStateBefore_ || flow.ifState == -1);
+  }
+
+  bool active_ = false;
+  CompiledLine* start_ = nullptr;
+  std::uint32_t startOffset_ = 0;
+  std::uint16_t depth_ = 0;
+  StructEntry entry_{};
+  std::int8_t ifStateAtStart_ = -1;
+  std::int8_t ifStateBefore_ = -1;
+  std::uint32_t evaluations_ = 0;
+};
 
 }  // namespace
 
@@ -132,21 +218,43 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
   const bool topLevel = outer.bytes == nullptr;
   if (topLevel) ResetControlFlow(context);
   loader.runText = text;
+  LineCache* cache = OpenLineCache(context, text);
+  SkipWatch skip;
   char* line = context.lineBuffer;
   std::uint32_t nextOffset = 0, lineStart = 0;
   int outcome = 1;
   bool ranToEnd = true;
-  while (ReadLine(context, line, kLineBufferBytes, text, lineStart, nextOffset) != 0) {
+  for (;;) {
+    const std::uint32_t readOffset = nextOffset;
+    CompiledLine* compiled = cache->Find(readOffset);
+    if (compiled != nullptr) {
+      if (skip.Pass(context, compiled, readOffset, nextOffset)) continue;
+      std::memcpy(line, compiled->text.data(), compiled->text.size() + 1);
+      lineStart = compiled->lineStart;
+      nextOffset = compiled->nextOffset;
+      loader.pendingLineError = 0;
+    } else {
+      if (ReadLine(context, line, kLineBufferBytes, text, lineStart, nextOffset) == 0) break;
+      // A line too long is read again each time, so that its error is raised each time.
+      if (loader.pendingLineError == 0)
+        compiled = cache->Add(readOffset, lineStart, nextOffset, line);
+      if (skip.Pass(context, compiled, readOffset, nextOffset)) continue;
+    }
     context.lineStartOffset = lineStart;
     context.nextLineOffset = nextOffset;
     if (line[0] == '\0' || line[0] == ';') continue;
     int ending = 1;
-    if (HandleLine(context, text, result, lineStart, nextOffset, ending) == LineOutcome::End) {
+    if (skip.Active()) skip.Before(context);
+    LineOutcome handled =
+        HandleLine(context, text, result, compiled, lineStart, nextOffset, ending);
+    if (handled == LineOutcome::End) {
       outcome = ending;
       ranToEnd = false;
       break;
     }
+    skip.After(context, compiled, readOffset, true, nextOffset);
   }
+  CloseLineCache(context, text, cache);
   if (loader.udfDefining) {
     // A definition left open swallows the rest of the text; the next run starts outside it.
     if (ranToEnd) {

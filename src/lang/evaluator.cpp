@@ -12,6 +12,7 @@
 #include "host/batch_context.h"
 #include "lang/array_access.h"
 #include "lang/array_record.h"
+#include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "lang/string_heap.h"
@@ -176,13 +177,9 @@ void EvalBitwise(BatchContext& context, EvalValue& result) {
 // ----------------------------------------------------------------------------------------------
 // Variables.
 
-// The slot of the variable token just read, in the current frame; kNoSlot with the error set.
-std::uint16_t VariableSlotOfToken(BatchContext& context, bool report) {
-  return find_var(context, Token(context).nameBuffer, report);
-}
-
 void ReadVariable(BatchContext& context, EvalValue& result) {
-  std::uint16_t slot = VariableSlotOfToken(context, true);
+  std::uint16_t slot =
+      FindVariable(context, Token(context).nameBuffer, Token(context).tokenSlot, true);
   if (slot == kNoSlot) return;
   BorrowVariable(context, context.varSlots[slot].value, slot, context.currentFrame, result);
   if (!Next(context)) return;
@@ -611,16 +608,33 @@ void EvalPrimary(BatchContext& context, EvalValue& result) {
     }
     case kTokenVariable:
       return ReadVariable(context, result);
-    case kTokenInteger:
+    case kTokenInteger: {
+      // A literal of a compiled line is decoded the first time it is evaluated.
+      auto* compiled = static_cast<CachedToken*>(token.cachedToken);
+      if (compiled != nullptr && compiled->numberState == 1) {
+        result.value.intValue = compiled->integer;
+      } else {
+        result.value.intValue = ParseInteger(token.tokenText);
+        if (compiled != nullptr) {
+          compiled->integer = result.value.intValue;
+          compiled->numberState = 1;
+        }
+      }
       result.value.flags = kValueInteger;
-      result.value.intValue = ParseInteger(token.tokenText);
       Next(context);
       return;
+    }
     case kTokenFloat: {
+      auto* compiled = static_cast<CachedToken*>(token.cachedToken);
       double number;
-      if (!ParseFloat(context, token.tokenText, &number)) {
+      if (compiled != nullptr && compiled->numberState == 2) {
+        number = compiled->floating;
+      } else if (!ParseFloat(context, token.tokenText, &number)) {
         if (!HasError(context)) SetError(context, kErrNotFloat);
         return;
+      } else if (compiled != nullptr) {
+        compiled->floating = number;
+        compiled->numberState = 2;
       }
       result.value.flags = kValueFloat;
       result.value.floatValue = number;
@@ -724,6 +738,7 @@ bool PointerTargetOfElement(BatchContext& context, char* name, int& frame) {
 }  // namespace
 
 void EvalLogical(BatchContext& context, EvalValue& result) {
+  ++context.evaluator.evaluations;
   DepthGuard guard(context);
   if (!guard.ok()) return;
   BinaryLevel(
@@ -742,6 +757,7 @@ void ClearAssignTarget(BatchContext& context) {
 
 void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAssign,
                           bool pointerStatement, int) {
+  ++context.evaluator.evaluations;
   std::uint8_t savedAllow = context.evaluator.allowAssign;
   context.evaluator.allowAssign = allowAssign ? 1 : 0;
   struct Restore {

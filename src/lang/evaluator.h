@@ -35,6 +35,9 @@ struct EvaluatorState {
   // The assignment target of the main script's statement in progress (frame << 16 | slot), -1
   // when none; a running user-defined function keeps its own in its record.
   std::int32_t mainAssignTarget;
+  // Counts the expressions evaluated, so that the run loop can tell a line that only passed
+  // skipped code from one that computed something.
+  std::uint32_t evaluations;
 };
 
 // Evaluates a statement or an expression starting at the current token. With allowAssign a

@@ -7,6 +7,7 @@
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "host/batch_context.h"
+#include "lang/compiled_lines.h"
 #include "lang/keyword_table.h"
 #include "lang/tokenizer_characters.h"
 #include "platform/platform.h"
@@ -166,11 +167,28 @@ void ParkDereferenceName(BatchContext& context, const char* name) {
   slots[0].slotName[0] = static_cast<char>(slots[0].slotName[0] | 0x80);
 }
 
+// True when `slot` of the current table holds the variable `name`: a slot remembered from an
+// earlier reading of the same name is checked before it is trusted, because the host, an
+// extender or Drop may have changed the table since, and another frame has its own table.
+bool SlotHolds(const BatchContext& context, std::uint16_t slot, const char* name) {
+  return slot < context.varCount && context.varSlots[slot].value.flags != 0 &&
+         std::strcmp(context.varSlots[slot].slotName, name) == 0;
+}
+
 // A name read for the first time gets a slot without a value (or, as the target of "&", an
-// integer slot that the pointer code fills in).
-bool EnsureSlot(BatchContext& context, const char* name, const char* start) {
-  if (FindSlot(context, name) != kNoSlot) return true;
-  std::uint16_t slot = FindOrCreateSlot(context, name);
+// integer slot that the pointer code fills in). The slot is left in `tokenSlot`.
+bool EnsureSlot(BatchContext& context, const char* name, const char* start, std::uint16_t hint) {
+  TokenizerState& tokenizer = context.tokenizer;
+  if (context.varSlots != nullptr && SlotHolds(context, hint, name)) {
+    tokenizer.tokenSlot = hint;
+    return true;
+  }
+  std::uint16_t slot = FindSlot(context, name);
+  if (slot != kNoSlot) {
+    tokenizer.tokenSlot = slot;
+    return true;
+  }
+  slot = FindOrCreateSlot(context, name);
   if (slot == kNoSlot) {
     Fail(context, context.errors.errNum != 0 ? context.errors.errNum : kErrOutOfVariableMemory,
          start);
@@ -179,7 +197,8 @@ bool EnsureSlot(BatchContext& context, const char* name, const char* start) {
   Value& value = context.varSlots[slot].value;
   value.intValue = -1;
   value.textRef = 0;
-  value.flags = context.tokenizer.pendingPointer != 0 ? kValueInteger : kValueNoValue;
+  value.flags = tokenizer.pendingPointer != 0 ? kValueInteger : kValueNoValue;
+  tokenizer.tokenSlot = slot;
   return true;
 }
 
@@ -213,7 +232,7 @@ bool ScanVariable(BatchContext& context, const char* start) {
   SetToken(tokenizer, kTokenVariable, kNoCode);
   if (tokenizer.derefPending != 0) {
     ParkDereferenceName(context, name);
-  } else if (!EnsureSlot(context, name, start)) {
+  } else if (!EnsureSlot(context, name, start, kNoSlot)) {
     return false;
   }
   tokenizer.scan = start + length;
@@ -248,6 +267,32 @@ bool ScanOperator(BatchContext& context, const char* start) {
   return true;
 }
 
+// Takes the token that was read at `start` the last time this line ran, with every effect that
+// reading it has: the slot of a name is found (or made) again and a dereference target parked.
+bool TakeCompiledToken(BatchContext& context, CachedToken& token, const char* start) {
+  TokenizerState& tokenizer = context.tokenizer;
+  const char* text = CompiledTokenText(context, token);
+  std::memcpy(tokenizer.tokenText, text, std::size_t{token.textLength} + 1);
+  SetToken(tokenizer, static_cast<TokenKind>(token.kind), token.code);
+  tokenizer.matchedLength = token.matchedLength;
+  tokenizer.cachedToken = &token;
+  if (token.kind == kTokenVariable) {
+    std::memset(tokenizer.nameBuffer, 0, kNameBytes);
+    std::memcpy(tokenizer.nameBuffer, text, token.textLength);
+    if (tokenizer.derefPending != 0) {
+      ParkDereferenceName(context, tokenizer.nameBuffer);
+      tokenizer.tokenSlot = kNoSlot;
+    } else {
+      if (!EnsureSlot(context, tokenizer.nameBuffer, start, token.slotHint)) return false;
+      token.slotHint = tokenizer.tokenSlot;
+    }
+  } else if (token.kind == kTokenKeyword && token.code == kObjectReferenceCode) {
+    tokenizer.objectDerefPending = tokenizer.derefPending;
+  }
+  tokenizer.scan = tokenizer.compiledBase + token.end;
+  return true;
+}
+
 }  // namespace
 
 void BeginScan(BatchContext& context, const char* text) {
@@ -266,6 +311,9 @@ void BeginScan(BatchContext& context, const char* text) {
   tokenizer.previousKind = kTokenEnd;
   tokenizer.previousCode = kNoCode;
   tokenizer.putBack = 0;
+  // The compiled line stays: a statement of the line being run is scanned from its buffer.
+  tokenizer.cachedToken = nullptr;
+  tokenizer.tokenSlot = kNoSlot;
 }
 
 const char* ScanPosition(const BatchContext& context) {
@@ -308,6 +356,19 @@ void get_token(BatchContext& context) {
   // whose address is taken.
   const bool beforeOperand = p[0] == '&' && p[1] != '&' &&
                              StandsBeforeOperand(tokenizer.previousKind, tokenizer.previousCode);
+  // A persistent name is read in the running function's own form, which a compiled token does
+  // not keep.
+  const bool compiled = tokenizer.compiledLine != nullptr && tokenizer.persistentName == 0;
+  if (compiled) {
+    if (CachedToken* token = CompiledTokenAt(context, p)) {
+      if (!TakeCompiledToken(context, *token, p)) return;
+      tokenizer.pendingPointer = beforeOperand ? 1 : 0;
+      tokenizer.derefPending = 0;
+      return;
+    }
+  }
+  tokenizer.cachedToken = nullptr;
+  tokenizer.tokenSlot = kNoSlot;
   bool read;
   if (IsStatementEnd(*p)) {
     SetToken(tokenizer, kTokenEnd, kNoCode);
@@ -320,6 +381,7 @@ void get_token(BatchContext& context) {
     read = ScanWord(context, p);
   }
   if (!read) return;
+  if (compiled) tokenizer.cachedToken = RecordCompiledToken(context, p);
   tokenizer.pendingPointer = beforeOperand ? 1 : 0;
   tokenizer.derefPending = 0;
 }

@@ -59,6 +59,13 @@ struct TokenizerState {
   std::uint8_t putBack;
   // Rows of the process-wide extender function table in use (set by the extender loader).
   std::uint16_t extenderRowCount;
+  // The slot of the last variable token in the current table (kNoSlot when it has none).
+  std::uint16_t tokenSlot;
+  // The compiled line (CompiledLine) whose tokens are taken while `compiledBase`, the buffer
+  // holding its text, is scanned; and the compiled token (CachedToken) that is current.
+  void* compiledLine;
+  const char* compiledBase;
+  void* cachedToken;
 };
 
 // Points the tokenizer at a statement's text and forgets the previous token and its flags.

@@ -84,7 +84,16 @@ std::uint16_t FindSlot(BatchContext& context, const char* name) {
 }
 
 std::uint16_t find_var(BatchContext& context, const char* name, bool report) {
-  std::uint16_t slot = FindSlot(context, name);
+  return FindVariable(context, name, kNoSlot, report);
+}
+
+std::uint16_t FindVariable(BatchContext& context, const char* name, std::uint16_t hint,
+                           bool report) {
+  VariableSlot* slots = context.varSlots;
+  std::uint16_t slot = hint;
+  if (slots == nullptr || slot >= context.varCount || slots[slot].value.flags == 0 ||
+      std::strcmp(slots[slot].slotName, name) != 0)
+    slot = FindSlot(context, name);
   if (slot == kNoSlot) {
     SetError(context, kErrUndefinedVariable);
     return kNoSlot;

@@ -64,6 +64,10 @@ void FoldName(const char* name, std::size_t length, char* out);
 
 std::uint16_t FindSlot(BatchContext& context, const char* name);
 std::uint16_t find_var(BatchContext& context, const char* name, bool report);
+// find_var for a lower-case name that was last found in slot `hint` (kNoSlot: unknown); the
+// hint is checked before it is trusted.
+std::uint16_t FindVariable(BatchContext& context, const char* name, std::uint16_t hint,
+                           bool report);
 // Finds the slot of a folded name or makes one with the no-value bit; kNoSlot and 3097 when
 // the table is full.
 std::uint16_t FindOrCreateSlot(BatchContext& context, const char* name);

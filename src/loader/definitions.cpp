@@ -207,7 +207,8 @@ bool LockDefinitionBody(BatchContext& context, std::uint16_t index, ScriptText& 
   if (record == nullptr || record->bodyCopy == nullptr) return false;
   auto* bytes = static_cast<std::uint8_t*>(platform::GlobalLock(record->bodyCopy));
   if (bytes == nullptr) return false;
-  body = ScriptText{bytes, record->bodyLength, record->bodyStart};
+  body = ScriptText{bytes, record->bodyLength, record->bodyStart,
+                    static_cast<std::uint16_t>(index + 1u)};
   return true;
 }
 

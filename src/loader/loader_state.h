@@ -25,6 +25,9 @@ struct ScriptText {
   std::uint8_t* bytes;   // writable: the statement runner caches jump targets in place
   std::uint32_t length;  // bytes before the terminator
   std::uint32_t base;    // 0 for a whole text; for a function body, where it began in its text
+  // For a function body, its definition's index + 1: its compiled lines are kept for as long
+  // as the definition. 0 for every other text, whose compiled lines go when its run ends.
+  std::uint16_t bodyOf;
 };
 
 struct LoaderState {

@@ -46,6 +46,13 @@ constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 
 // ---------------------------------------------------------------------------------------------
 // Time.
+// Whether the thread has a window message queue to pump (Windows); elsewhere waiting for
+// input and pumping between statements have nothing to do.
+#if defined(_WIN32)
+constexpr bool kHasMessageQueue = true;
+#else
+constexpr bool kHasMessageQueue = false;
+#endif
 std::uint32_t TickCount();
 void SleepMilliseconds(std::uint32_t milliseconds);
 std::int64_t SecondsSinceEpoch();

@@ -1,0 +1,130 @@
+// Compiled lines: what the run loop and the tokenizer learn about a line of a script text the
+// first time it runs, kept so that the next run of the same line does not read it again.
+//
+// A line is kept by the offset it is read from. Its entry holds the line as the line reader
+// gave it, the tokens get_token found in it (keyword codes, decoded numbers and strings, names
+// with the slot they were last found in) and, for lines met while a structure skips code, where
+// that skip ended the last time. Nothing here changes what a line means: a token is only taken
+// from the entry when get_token is asked for a token at the very position it was found before,
+// in a line whose text and vocabulary (user-defined functions, extender and host tables, code
+// page) are the ones it was compiled with, and every effect of reading it (slots created,
+// pointer flags, dereference parking) happens again as when it was first read.
+//
+// Lines that %name% substitution may change and definition lines are never compiled: they are
+// read and preprocessed every time they run.
+#ifndef KEL_LANG_COMPILED_LINES_H
+#define KEL_LANG_COMPILED_LINES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "loader/loader_state.h"
+
+namespace kel {
+
+struct BatchContext;
+
+// One token as get_token found it at a position of a compiled line.
+struct CachedToken {
+  std::uint16_t end;  // where the scan stands after the token, from the line's start
+  std::uint16_t matchedLength;
+  std::uint16_t code;
+  std::uint8_t kind;
+  // Numbers: 0 not decoded yet, 1 the integer, 2 the float (decoded by the evaluator once).
+  std::uint8_t numberState;
+  std::uint32_t textOffset;  // the token text in the line's pool (zero-terminated)
+  std::uint16_t textLength;
+  std::uint16_t slotHint;  // variables: the slot the name was last found in
+  std::int32_t integer;
+  double floating;
+};
+
+// Where a skip that began at this line ended the last time, for an innermost structure at
+// `depth` of `kind` in `state`. `ifState` is the If state the skipped lines left (-2: the one
+// they found).
+struct SkipMemo {
+  std::uint16_t depth;
+  std::uint16_t kind;
+  std::uint8_t state;
+  std::int8_t ifState;
+  std::uint32_t target;  // the offset to read next: the line that ended the skip
+};
+
+// What else a line may need besides running its statement.
+enum class LineKind : std::uint8_t {
+  kBlank,       // empty or a comment: nothing to run
+  kStatement,   // runs as it stands: its tokens are kept
+  kPreprocess,  // a definition or include line, or one with %: read and preprocessed each time
+};
+
+// The vocabulary a line's keyword codes were looked up in.
+struct Vocabulary {
+  const void* hostKeywords;
+  std::uint16_t definitions;
+  std::uint16_t extenderRows;
+  std::uint32_t codePage;
+  bool operator==(const Vocabulary&) const = default;
+};
+
+struct CompiledLine {
+  std::uint32_t lineStart;   // offset of the line's first non-blank character
+  std::uint32_t nextOffset;  // where the line after it is read from
+  LineKind kind;
+  Vocabulary vocabulary;
+  std::string text;                    // the line as read, without its line end
+  std::vector<std::uint16_t> tokenAt;  // position in the line -> token index + 1 (0: none)
+  std::deque<CachedToken> tokens;  // a deque: a token's address stays while tokens are added
+  std::string pool;  // the tokens' texts
+  std::vector<SkipMemo> skips;
+};
+
+// The compiled lines of one script text.
+class LineCache {
+ public:
+  CompiledLine* Find(std::uint32_t readOffset) {
+    auto found = lines_.find(readOffset);
+    return found == lines_.end() ? nullptr : found->second.get();
+  }
+  CompiledLine* Add(std::uint32_t readOffset, std::uint32_t lineStart, std::uint32_t nextOffset,
+                    const char* line);
+  // The text was rewritten in place (a cached jump): what was read from it is read again. The
+  // entries themselves stay alive until the cache goes, because a suspended caller may still
+  // be scanning one of them.
+  void Forget();
+
+ private:
+  std::unordered_map<std::uint32_t, std::unique_ptr<CompiledLine>> lines_;
+  std::vector<std::unique_ptr<CompiledLine>> retired_;
+};
+
+// The line caches of a context: one per function body for as long as the context lives, and one
+// for each other text while a run loop reads it.
+LineCache* OpenLineCache(BatchContext& context, const ScriptText& text);
+void CloseLineCache(BatchContext& context, const ScriptText& text, LineCache* cache);
+// The cache of a text that is being run, if any (for forgetting after a rewrite).
+LineCache* RunningLineCache(BatchContext& context, const ScriptText& text);
+// Frees every cache of the context (at shutdown).
+void ReleaseLineCaches(BatchContext& context);
+
+// The vocabulary the context's tokenizer looks words up in now.
+Vocabulary CurrentVocabulary(const BatchContext& context);
+
+// Makes the line the one get_token takes its tokens from while it scans `base` (the line
+// buffer holding the line's text); null stops taking tokens from any line.
+void ActivateCompiledLine(BatchContext& context, CompiledLine* line, const char* base);
+
+// The tokenizer's side: the token recorded at `position` of the active line, or null.
+CachedToken* CompiledTokenAt(BatchContext& context, const char* position);
+// Records the token just read (from `start` to the scan position) in the active line.
+CachedToken* RecordCompiledToken(BatchContext& context, const char* start);
+// The text of a recorded token.
+const char* CompiledTokenText(const BatchContext& context, const CachedToken& token);
+
+}  // namespace kel
+
+#endif  // KEL_LANG_COMPILED_LINES_H
