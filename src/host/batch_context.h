@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "errors/error_state.h"
+#include "functions/strings/item_memo.h"
 #include "kel/kel_host.h"
 #include "lang/evaluator.h"
 #include "lang/structures.h"
@@ -58,6 +59,9 @@ struct BatchContext {
   KelHeapDescriptor* heapDescriptor;
   std::uint32_t heapEnd;        // offset of the end sentinel
   std::uint32_t heapCommitted;  // committed bytes when there is no descriptor
+  // Where ItemExtract and ItemExtractCsv last found an item of a heap text; freeing the text's
+  // block forgets it.
+  ItemMemo itemMemos[kItemMemoCount];
 
   // Script position.
   char lineBuffer[kLineBufferBytes];

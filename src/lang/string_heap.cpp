@@ -103,6 +103,8 @@ bool GrowHeap(BatchContext& context, std::uint32_t need) {
 }  // namespace
 
 void InitHeap(BatchContext& context, std::uint32_t size) {
+  for (ItemMemo& memo : context.itemMemos)
+    memo.textRef = 0;
   std::memset(context.heapBase, 0, kHeapHeaderBytes);
   Word(context, 0) = kTagUsed;
   Word(context, kHeapHeaderBytes - 4) = kTagUsed;
@@ -156,6 +158,9 @@ std::uint32_t VMalloc(BatchContext& context, std::uint32_t size) {
 void VFree(BatchContext& context, std::uint32_t offset) {
   if (context.heapBase == nullptr || offset < kHeapHeaderBytes + 8 || offset >= context.heapEnd)
     return;
+  // A list whose items were remembered is gone; a new text may take its place.
+  for (ItemMemo& memo : context.itemMemos)
+    if (memo.textRef == offset) memo.textRef = 0;
   std::uint32_t block = offset - 8;
   std::uint32_t size = SizeOf(context, block);
   // Every tag is checked before anything changes, so a damaged heap is reported and left as

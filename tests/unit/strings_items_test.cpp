@@ -2,6 +2,7 @@
 // ends, empty items and lists, indexes past the end and the delimiter errors.
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "builtins/function_groups.h"
 #include "lang/keyword_table.h"
@@ -247,6 +248,105 @@ class LongListTest : public StringFunctionsTest {
     return text;
   }
 };
+
+// A list walked by index: each search goes on from the item found last in the same text, and
+// any other text (a new one in the heap block of a freed one included) or delimiter starts
+// afresh. The list's text stays where it is between the calls, as a variable's text does.
+class ListWalkTest : public LongListTest {
+ protected:
+  std::string Extract(std::uint32_t code, std::int32_t index, std::uint32_t list,
+                      std::initializer_list<EvalValue> rest) {
+    EvalValue arguments[4];
+    arguments[0] = IntegerValue(index);
+    ResetEval(arguments[1]);
+    arguments[1].value.flags = kValueText;
+    arguments[1].value.textRef = list;
+    int count = 2;
+    for (const EvalValue& value : rest)
+      arguments[count++] = value;
+    EvalValue result;
+    ResetEval(result);
+    context().errors.errNum = 0;
+    ItemFunction(context(), code, count, result, arguments, false);
+    EXPECT_EQ(context().errors.errNum, 0u);
+    std::string text = ValueText(context(), result.value);
+    ReleaseEval(context(), result);
+    for (int i = 2; i < count; ++i)
+      ReleaseEval(context(), arguments[i]);
+    return text;
+  }
+  std::string Item(std::int32_t index, std::uint32_t list, const char* delimiter) {
+    return Extract(kKeywordItemExtract, index, list, {TextValue(delimiter)});
+  }
+  std::string Field(std::int32_t index, std::uint32_t line, const char* delimiter) {
+    return Extract(kKeywordItemExtractCsv, index, line, {IntegerValue(0), TextValue(delimiter)});
+  }
+  const ItemMemo& ListMemo() { return context().itemMemos[kItemMemoList]; }
+};
+
+TEST_F(ListWalkTest, TheTextAndDelimiterOfEachCallDecide) {
+  std::uint32_t list = Text("aa,bb,cc,dd");
+  const char* items[] = {"aa", "bb", "cc", "dd", ""};
+  for (int i = 1; i <= 5; ++i)
+    EXPECT_EQ(Item(i, list, ","), items[i - 1]) << i;
+  EXPECT_EQ(Item(3, list, ","), "cc");
+  EXPECT_EQ(ListMemo().textRef, list);
+  EXPECT_EQ(ListMemo().item, 3);
+  EXPECT_EQ(ListMemo().start, 6u);
+  EXPECT_EQ(Item(3, list, ";"), "");
+  EXPECT_EQ(Item(1, list, ";"), "aa,bb,cc,dd");
+  EXPECT_EQ(Item(4, list, ","), "dd");
+  EXPECT_EQ(Item(2, list, ","), "bb");
+  EXPECT_EQ(Item(-1, list, ","), "dd");
+  EXPECT_EQ(Item(0, list, ","), "");
+
+  // The block is freed and the same block holds a new text of the same length, whose items
+  // stand elsewhere: the remembered item is forgotten with the block.
+  EXPECT_EQ(Item(3, list, ","), "cc");
+  VFree(context(), list);
+  EXPECT_EQ(ListMemo().textRef, 0u);
+  std::uint32_t reused = Text("abcde,f,ghi");
+  ASSERT_EQ(reused, list) << "the heap gives the freed block back";
+  EXPECT_EQ(Item(3, reused, ","), "ghi");
+  EXPECT_EQ(Item(2, reused, ","), "f");
+  VFree(context(), reused);
+
+  std::uint32_t line = Text("a;b,c;d");
+  EXPECT_EQ(Field(2, line, ","), "c;d");
+  EXPECT_EQ(Field(2, line, ";"), "b,c");
+  EXPECT_EQ(Field(3, line, ";"), "d");
+  EXPECT_EQ(Field(3, line, ","), "");
+  EXPECT_EQ(Field(1, line, ";"), "a");
+  VFree(context(), line);
+  ExpectHeapSound();
+}
+
+TEST_F(ListWalkTest, EveryOrderOfIndexesGivesTheSameItems) {
+  std::string text;
+  for (int i = 1; i <= 300; ++i)
+    text += (i > 1 ? "," : "") + std::to_string(i);
+  std::uint32_t list = Text(text);
+  std::vector<int> order;
+  for (int i = 1; i <= 300; ++i)
+    order.push_back(i);
+  for (int i : {150, 151, 151, 299, 1, 300, 301, 2, 257, 256, 255, 3, 300})
+    order.push_back(i);
+  for (int i : order)
+    EXPECT_EQ(Item(i, list, ","), i <= 300 ? std::to_string(i) : "") << i;
+  EXPECT_EQ(Item(-1, list, ","), "300");
+  EXPECT_EQ(Item(-2, list, ","), "");
+  VFree(context(), list);
+
+  std::string csv;
+  for (int i = 1; i <= 300; ++i)
+    csv += (i > 1 ? "," : "") + ("\"" + std::to_string(i) + ",\"\"x\"");
+  std::uint32_t line = Text(csv);
+  for (int i : order)
+    EXPECT_EQ(Field(i, line, ","), i <= 300 ? std::to_string(i) + ",\"x" : "") << i;
+  EXPECT_EQ(Field(-1, line, ","), "300,\"x");
+  VFree(context(), line);
+  ExpectHeapSound();
+}
 
 TEST_F(LongListTest, EveryItemOfALongListIsFound) {
   std::string list;

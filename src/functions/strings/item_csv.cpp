@@ -138,11 +138,21 @@ void ExtractCsv(BatchContext& context, EvalValue& result, EvalValue* arguments, 
     if (!line.CountFields(fields)) return SetError(context, kErrExtractLine);
     index = static_cast<std::int64_t>(fields);
   }
-  // Find the raw text of the field.
-  std::size_t from = 0, end = 0;
+  // Find the raw text of the field, going on from the field found last in the same line when
+  // it does not stand after this one: the fields before it were found well-formed then.
+  ItemMemo& memo = context.itemMemos[kItemMemoCsv];
+  std::uint32_t textRef = TextRefOf<Unit>(arguments[1].value);
+  std::int64_t known = 1;
+  std::size_t knownStart = 0;
+  RecallItem(memo, textRef, text, delimiter, context.codePage, known, knownStart);
+  if (known > index) {
+    known = 1;
+    knownStart = 0;
+  }
+  std::size_t from = knownStart, end = 0;
   bool found = false;
   if (index >= 1 && text.length > 0) {
-    for (std::int64_t field = 1;; ++field, from = end + line.Width()) {
+    for (std::int64_t field = known;; ++field, from = end + line.Width()) {
       if (!line.ScanField(from, end)) return SetError(context, kErrExtractLine);
       if (field == index) {
         found = true;
@@ -155,6 +165,7 @@ void ExtractCsv(BatchContext& context, EvalValue& result, EvalValue* arguments, 
     SetEmptyResult<Unit>(context, result);
     return;
   }
+  RememberItem(memo, textRef, text, delimiter, context.codePage, index, from);
   if (!keepBlanks) {
     while (from < end && line.IsBlank(text.data[from]))
       ++from;

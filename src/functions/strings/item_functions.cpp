@@ -76,16 +76,26 @@ void Count(BatchContext& context, EvalValue& result, EvalValue* arguments) {
                  count > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<std::int32_t>(count));
 }
 
-// ItemExtract (index, list, delimiter).
+// ItemExtract (index, list, delimiter). A script that walks a list by index asks for the items
+// one after another: the search goes on from the item found last in the same text.
 template <typename Unit>
 void Extract(BatchContext& context, EvalValue& result, EvalValue* arguments) {
   ListCall<Unit> call(context, arguments[1]);
   if (!call.ReadDelimiterArgument(context, arguments[2])) return;
+  std::int64_t index = arguments[0].value.intValue;
+  ItemMemo& memo = context.itemMemos[kItemMemoList];
+  std::uint32_t textRef = TextRefOf<Unit>(arguments[1].value);
+  std::int64_t known = 1;
+  std::size_t knownStart = 0;
+  RecallItem(memo, textRef, call.list, call.delimiter, context.codePage, known, knownStart);
   std::size_t start, end;
-  if (call.Scanner().Find(arguments[0].value.intValue, start, end))
+  if (call.Scanner().Find(index, start, end, known, knownStart)) {
+    if (index > 0)
+      RememberItem(memo, textRef, call.list, call.delimiter, context.codePage, index, start);
     SetTextResult(context, result, call.list.data + start, end - start);
-  else
+  } else {
     SetEmptyResult<Unit>(context, result);
+  }
 }
 
 // ItemInsert (item, index, list, delimiter): `index` items stand before the new one; an index

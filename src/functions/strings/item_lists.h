@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "functions/strings/item_memo.h"
 #include "functions/strings/text_units.h"
 
 namespace kel {
@@ -81,17 +82,26 @@ class ItemScanner {
   }
 
   // Where item `index` (1-based; -1 the last) starts and ends; false when there is no such item.
-  bool Find(std::int64_t index, std::size_t& start, std::size_t& end) const {
+  // The search goes on from item `known`, which starts at `knownStart`, unless that item stands
+  // after the wanted one.
+  bool Find(std::int64_t index, std::size_t& start, std::size_t& end, std::int64_t known = 1,
+            std::size_t knownStart = 0) const {
     if (list_.length == 0 || (index < 1 && index != -1)) return false;
+    if (known < 1 || knownStart > list_.length || (index != -1 && known > index)) {
+      known = 1;
+      knownStart = 0;
+    }
     if (!stepped_) {
-      start = index == -1 ? LastItemStart() : index == 1 ? 0 : SkipDelimiters(index - 1);
+      start = index == -1      ? LastItemStart()
+              : index == known ? knownStart
+                               : SkipDelimiters(knownStart, index - known);
       if (start > list_.length) return false;
       end = NextDelimiter(start);
       return true;
     }
-    start = 0;
-    end = NextDelimiter(0);
-    for (std::int64_t item = 1; index == -1 ? end < list_.length : item < index; ++item) {
+    start = knownStart;
+    end = NextDelimiter(start);
+    for (std::int64_t item = known; index == -1 ? end < list_.length : item < index; ++item) {
       if (end >= list_.length) return false;
       start = end + Width();
       end = NextDelimiter(start);
@@ -105,10 +115,10 @@ class ItemScanner {
   // end, so that long lists cost little per call.
   static constexpr std::size_t kBlock = 256;
 
-  // The offset just behind delimiter number `skip` (at least 1); past the length when the
-  // list has fewer.
-  std::size_t SkipDelimiters(std::int64_t skip) const {
-    const Unit* p = list_.data;
+  // The offset just behind delimiter number `skip` (at least 1) counted from `from`; past the
+  // length when the list has fewer.
+  std::size_t SkipDelimiters(std::size_t from, std::int64_t skip) const {
+    const Unit* p = list_.data + from;
     const Unit* end = list_.data + list_.length;
     Unit delimiter = delimiter_.units[0];
     auto left = static_cast<std::uint64_t>(skip);
@@ -135,6 +145,58 @@ class ItemScanner {
   const CharacterSteps& steps_;
   bool stepped_;
 };
+
+// The item an ItemMemo remembers, when it was found in this very text (the heap block at
+// `textRef`) with this delimiter and code page: `known` and `knownStart` are left alone
+// otherwise.
+template <typename Unit>
+void RecallItem(const ItemMemo& memo, std::uint32_t textRef, TextSpan<Unit> text,
+                const Delimiter<Unit>& delimiter, std::uint32_t codePage, std::int64_t& known,
+                std::size_t& knownStart) {
+  if (textRef == 0 || memo.textRef != textRef || memo.length != text.length ||
+      memo.wide != (sizeof(Unit) == 2 ? 1 : 0) || memo.codePage != codePage ||
+      memo.delimiterWidth != delimiter.width || memo.item < 1 || memo.start > text.length)
+    return;
+  for (std::size_t i = 0; i < delimiter.width; ++i)
+    if (memo.delimiter[i] != static_cast<std::uint16_t>(delimiter.units[i])) return;
+  // The delimiter must still stand just before the item (the first item starts the text).
+  std::size_t width = delimiter.width;
+  bool afterDelimiter =
+      memo.start >= width &&
+      std::memcmp(text.data + memo.start - width, delimiter.units, width * sizeof(Unit)) == 0;
+  if (memo.item == 1 ? memo.start != 0 : !afterDelimiter) return;
+  known = memo.item;
+  knownStart = memo.start;
+}
+
+// Remembers where item `item` of the text at `textRef` starts.
+template <typename Unit>
+void RememberItem(ItemMemo& memo, std::uint32_t textRef, TextSpan<Unit> text,
+                  const Delimiter<Unit>& delimiter, std::uint32_t codePage, std::int64_t item,
+                  std::size_t start) {
+  if (textRef == 0 || item < 1 || item > 0x7FFFFFFF || text.length > 0xFFFFFFFFu) {
+    memo.textRef = 0;
+    return;
+  }
+  memo.textRef = textRef;
+  memo.length = static_cast<std::uint32_t>(text.length);
+  memo.start = static_cast<std::uint32_t>(start);
+  memo.item = static_cast<std::int32_t>(item);
+  memo.codePage = codePage;
+  memo.delimiter[0] = static_cast<std::uint16_t>(delimiter.units[0]);
+  memo.delimiter[1] = static_cast<std::uint16_t>(delimiter.units[1]);
+  memo.delimiterWidth = static_cast<std::uint8_t>(delimiter.width);
+  memo.wide = sizeof(Unit) == 2 ? 1 : 0;
+}
+
+// The heap offset of a text argument in the form the function reads it.
+template <typename Unit>
+std::uint32_t TextRefOf(const Value& value) {
+  if constexpr (sizeof(Unit) == 1)
+    return static_cast<std::uint32_t>(value.textRef);
+  else
+    return value.wideRef;
+}
 
 }  // namespace kel
 
