@@ -50,6 +50,7 @@ struct BatchContext {
   std::uint32_t runStartTicks;
   std::uint32_t serialCounter;
   FrameEntry frames[kMaxLocalFrames + 1];
+  FramePool framePool;
   // The variable that receives the statement's result (kept by DropWild).
   std::uint16_t resultSlot;
   std::uint16_t resultFrame;
@@ -112,6 +113,10 @@ struct BatchContext {
   // last pump ran.
   std::uint32_t statementsSincePump;
   std::uint32_t lastPumpTicks;
+  // The text last extended in place by `s = s : piece` and its length, so that the next
+  // append need not measure it; freeing the text forgets it.
+  std::uint32_t appendText;
+  std::uint32_t appendLength;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;

@@ -220,6 +220,7 @@ std::int32_t ShutDown(void* contextHandle, std::intptr_t arg6) {
   }
   ReleaseDefinitions(*context);
   ReleaseLineCaches(*context);
+  ReleaseFramePool(*context);
   DiscardMoreErrorInfo(*context);
   for (int i = 0; i < 4; ++i)
     FullPump(*context);

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "lang/compiled_expressions.h"
+
 #include "host/batch_context.h"
 
 namespace kel {
@@ -156,6 +158,7 @@ CachedToken* RecordCompiledToken(BatchContext& context, const char* start) {
   if (line->tokens.size() >= 0xFFFE) return nullptr;
   std::size_t length = std::strlen(tokenizer.tokenText);
   CachedToken token{};
+  token.start = static_cast<std::uint16_t>(at);
   token.end = static_cast<std::uint16_t>(end);
   token.matchedLength = tokenizer.matchedLength;
   token.code = tokenizer.tokenCode;

@@ -31,7 +31,8 @@ struct BatchContext;
 
 // One token as get_token found it at a position of a compiled line.
 struct CachedToken {
-  std::uint16_t end;  // where the scan stands after the token, from the line's start
+  std::uint16_t start;  // where the token begins, from the line's start
+  std::uint16_t end;    // where the scan stands after the token
   std::uint16_t matchedLength;
   std::uint16_t code;
   std::uint8_t kind;
@@ -40,8 +41,46 @@ struct CachedToken {
   std::uint32_t textOffset;  // the token text in the line's pool (zero-terminated)
   std::uint16_t textLength;
   std::uint16_t slotHint;  // variables: the slot the name was last found in
+  // The compiled expression that begins with this token: 0 not tried yet, -1 none can be
+  // made, otherwise its index in the line's expressions + 1.
+  std::int32_t expression;
   std::int32_t integer;
   double floating;
+};
+
+// A node of a compiled expression (compiled_expressions.cpp evaluates them).
+enum class NodeKind : std::uint8_t {
+  kInteger,
+  kFloat,
+  kText,      // a string literal: `text` and `length` in the line's pool
+  kConstant,  // an @constant: `code` is its row
+  kVariable,  // `text` is the name, zero-padded to a slot name; `slotHint` where it was found
+  kBinary,    // `code` the operator, `left` and `right` the operands
+  kComparison,
+  kUnary,  // `code` the prefix operator, `left` the operand
+  kCall,   // `code` the function, its name at `text`, `left` the first of `count` arguments
+};
+
+struct ExprNode {
+  NodeKind kind;
+  std::uint16_t code;
+  std::uint16_t slotHint;
+  std::uint16_t count;
+  std::uint32_t left;
+  std::uint32_t right;
+  std::uint32_t text;
+  std::uint32_t length;
+  std::int32_t integer;
+  double floating;
+  std::uint64_t types;
+};
+// A compiled expression: its root node, and the token that follows it.
+struct CompiledExpression {
+  std::uint32_t root;
+  std::uint16_t endPosition;  // where the token after the expression begins
+  std::uint8_t endKind;       // the kind of that token
+  std::uint8_t lastKind;      // the expression's last token, which goes before that one
+  std::uint16_t lastCode;
 };
 
 // Where a skip that began at this line ended the last time, for an innermost structure at
@@ -81,6 +120,11 @@ struct CompiledLine {
   std::deque<CachedToken> tokens;  // a deque: a token's address stays while tokens are added
   std::string pool;  // the tokens' texts
   std::vector<SkipMemo> skips;
+  // Compiled expressions and their nodes; deques, since an evaluation suspended in a call may
+  // still index them while the line compiles another expression.
+  std::deque<CompiledExpression> expressions;
+  std::deque<ExprNode> nodes;
+  std::vector<std::uint32_t> arguments;  // the argument nodes of calls, in order
 };
 
 // The compiled lines of one script text.

@@ -12,6 +12,7 @@
 #include "host/batch_context.h"
 #include "lang/array_access.h"
 #include "lang/array_record.h"
+#include "lang/compiled_expressions.h"
 #include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
@@ -660,6 +661,16 @@ void EvalPrimary(BatchContext& context, EvalValue& result) {
 // Stores the assigned value into the target slot: texts duplicated, an array shared.
 void StoreIntoVariable(BatchContext& context, std::uint16_t slot, EvalValue& value) {
   VariableSlot& target = context.varSlots[slot];
+  constexpr std::uint32_t kMovable = kValueInteger | kValueFloat | kValueText | kValueWideText;
+  if ((value.value.flags & ~kMovable) == 0 && value.borrowed == 0) {
+    // A value the statement made itself (a number, or texts nobody else holds) moves into the
+    // variable instead of being copied.
+    std::uint32_t keep = target.value.unused;
+    std::memcpy(&target.value, &value.value, sizeof(Value));
+    target.value.unused = keep;
+    ResetEval(value);
+    return;
+  }
   Value copy;
   if (!CopyValue(context, value.value, copy, 0,
                  kHolderOther | kCopyToOther | kCopyDuplicateTexts | kCopyAddArrayHolder))
@@ -735,12 +746,88 @@ bool PointerTargetOfElement(BatchContext& context, char* name, int& frame) {
   return true;
 }
 
+enum class Append { kNotApplicable, kComputed, kDone };
+
+// `s = s : piece`, where s holds only a text that no other variable holds: the piece is added
+// to s's own text, which grows geometrically, so that building a text piece by piece costs
+// time in proportion to its length. The piece is computed first, as the evaluator would; when
+// it turns out to be a wide text the join is made the ordinary way (kComputed: `result` holds
+// it, the assignment goes on).
+Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& result) {
+  const CompiledExpression* expression = CurrentCompiledExpression(context);
+  if (expression == nullptr || expression->endKind != kTokenEnd) return Append::kNotApplicable;
+  VariableSlot& target = context.varSlots[slot];
+  std::uint32_t piece = 0;
+  if (target.value.flags != kValueText || target.value.textRef == 0 ||
+      !AppendedPiece(context, *expression, target.slotName, piece))
+    return Append::kNotApplicable;
+  ++context.evaluator.evaluations;
+  EvalValue addition;
+  ResetEval(addition);
+  EvaluateNode(context, piece, addition);
+  if (HasError(context)) {
+    ReleaseEval(context, addition);
+    return Append::kDone;
+  }
+  const bool wide = ((addition.value.flags & kValueWideText) != 0 &&
+                     (addition.value.flags & kValueText) == 0) ||
+                    (addition.value.flags & kValueObject) != 0;
+  if (wide) {
+    BorrowVariable(context, target.value, slot, context.currentFrame, result);
+    ConcatValues(context, result, addition);
+    ReleaseEval(context, addition);
+    if (!HasError(context)) FinishCompiledExpression(context, *expression);
+    return Append::kComputed;
+  }
+  if (!ToText(context, addition.value)) {
+    if (!HasError(context)) SetError(context, kErrNotString);
+    ReleaseEval(context, addition);
+    return Append::kDone;
+  }
+  const char* text = ValueText(context, addition.value);
+  std::size_t added = std::strlen(text);
+  std::uint32_t offset = static_cast<std::uint32_t>(target.value.textRef);
+  std::size_t length = context.appendText == offset
+                           ? context.appendLength
+                           : std::strlen(reinterpret_cast<char*>(context.heapBase) + offset);
+  std::size_t needed = length + added + 1;
+  if (needed > HeapTextCapacity(context, offset)) {
+    std::size_t grown = needed + length + 16;
+    std::uint32_t moved =
+        grown < 0x7FFF0000u ? VMalloc(context, static_cast<std::uint32_t>(grown)) : 0;
+    if (moved == 0 && needed < 0x7FFF0000u)
+      moved = VMalloc(context, static_cast<std::uint32_t>(needed));
+    if (moved == 0) {
+      SetError(context, kErrOutOfStringMemory);
+      ReleaseEval(context, addition);
+      return Append::kDone;
+    }
+    // The piece may live in the heap too: it is copied before the old text goes.
+    std::memcpy(context.heapBase + moved, context.heapBase + offset, length);
+    text = ValueText(context, addition.value);
+    std::memcpy(context.heapBase + moved + length, text, added + 1);
+    VFree(context, offset);
+    target.value.textRef = moved;
+    offset = moved;
+  } else {
+    std::memmove(context.heapBase + offset + length, text, added + 1);
+  }
+  context.appendText = offset;
+  context.appendLength = static_cast<std::uint32_t>(length + added);
+  ReleaseEval(context, addition);
+  FinishCompiledExpression(context, *expression);
+  BorrowVariable(context, target.value, slot, context.currentFrame, result);
+  return Append::kDone;
+}
+
 }  // namespace
 
 void EvalLogical(BatchContext& context, EvalValue& result) {
   ++context.evaluator.evaluations;
   DepthGuard guard(context);
   if (!guard.ok()) return;
+  if (const CompiledExpression* expression = CurrentCompiledExpression(context))
+    return EvaluateCompiledExpression(context, *expression, result);
   BinaryLevel(
       context, result, EvalBitwise,
       [](std::uint32_t c) { return c == kKeywordLogicalAnd || c == kKeywordLogicalOr; }, false);
@@ -793,7 +880,11 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
                                   : PointerTargetOfToken(context, targetName, targetFrame);
     if (!found) return;
   } else {
-    slot = FindSlot(context, token.nameBuffer);
+    slot = token.tokenSlot < context.varCount &&
+                   context.varSlots[token.tokenSlot].value.flags != 0 &&
+                   std::strcmp(context.varSlots[token.tokenSlot].slotName, token.nameBuffer) == 0
+               ? token.tokenSlot
+               : FindSlot(context, token.nameBuffer);
     if (slot == kNoSlot) return Fail(context, kErrUndefinedVariable);
     std::memcpy(targetName, token.nameBuffer, kNameBytes);
   }
@@ -804,8 +895,11 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
     std::uint8_t kind;
     std::uint16_t code;
     const char* start;
+    void* compiled;
+    std::uint16_t slot;
     char name[kNameBytes];
-  } saved{token.tokenKind, token.tokenCode, token.tokenStart, {}};
+  } saved{token.tokenKind, token.tokenCode, token.tokenStart, token.cachedToken, token.tokenSlot,
+          {}};
   std::memcpy(saved.name, token.nameBuffer, kNameBytes);
   if (!Next(context)) return;
   if (!IsKeyword(context, kKeywordAssign)) {
@@ -813,6 +907,8 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
     token.tokenKind = saved.kind;
     token.tokenCode = saved.code;
     token.tokenStart = saved.start;
+    token.cachedToken = saved.compiled;
+    token.tokenSlot = saved.slot;
     std::memcpy(token.nameBuffer, saved.name, kNameBytes);
     std::memcpy(token.tokenText, saved.name, kNameBytes);
     if (pointerStatement) return Fail(context, kErrIllegalSyntax);
@@ -822,7 +918,13 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   if (pointerStatement && !PointedSlot(context, targetName, targetFrame, slot)) return;
   RecordAssignTarget(context, targetFrame, slot);
   if (!Next(context)) return;
-  EvalLogical(context, result);
+  if (!pointerStatement) {
+    Append append = AppendInPlace(context, slot, result);
+    if (append == Append::kDone) return;
+    if (append == Append::kNotApplicable) EvalLogical(context, result);
+  } else {
+    EvalLogical(context, result);
+  }
   if (HasError(context)) return;
 
   SavedFrame savedFrame{};

@@ -1,6 +1,7 @@
 target_sources(kelengine PRIVATE
   lang/array_access.cpp
   lang/array_record.cpp
+  lang/compiled_expressions.cpp
   lang/compiled_lines.cpp
   lang/foreach.cpp
   lang/eval_value.cpp

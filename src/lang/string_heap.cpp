@@ -103,6 +103,7 @@ bool GrowHeap(BatchContext& context, std::uint32_t need) {
 }  // namespace
 
 void InitHeap(BatchContext& context, std::uint32_t size) {
+  context.appendText = 0;
   for (ItemMemo& memo : context.itemMemos)
     memo.textRef = 0;
   std::memset(context.heapBase, 0, kHeapHeaderBytes);
@@ -161,6 +162,7 @@ void VFree(BatchContext& context, std::uint32_t offset) {
   // A list whose items were remembered is gone; a new text may take its place.
   for (ItemMemo& memo : context.itemMemos)
     if (memo.textRef == offset) memo.textRef = 0;
+  if (context.appendText == offset) context.appendText = 0;
   std::uint32_t block = offset - 8;
   std::uint32_t size = SizeOf(context, block);
   // Every tag is checked before anything changes, so a damaged heap is reported and left as
@@ -194,6 +196,11 @@ void VFree(BatchContext& context, std::uint32_t offset) {
   }
   MarkFree(context, block, size);
   InsertAtFront(context, block);
+}
+
+std::uint32_t HeapTextCapacity(const BatchContext& context, std::uint32_t offset) {
+  // The block's head (tag and size) and its closing tag are not the text's.
+  return SizeOf(context, offset - 8) - 12;
 }
 
 std::uint32_t HeapCopyText(BatchContext& context, const char* text, std::size_t length) {

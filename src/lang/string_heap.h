@@ -48,6 +48,9 @@ void InitHeap(BatchContext& context, std::uint32_t size);
 std::uint32_t VMalloc(BatchContext& context, std::uint32_t size);
 void VFree(BatchContext& context, std::uint32_t offset);
 
+// The bytes a text allocated at `offset` may use, its terminator included.
+std::uint32_t HeapTextCapacity(const BatchContext& context, std::uint32_t offset);
+
 // Allocates a zero-terminated copy of `length` bytes (or UTF-16 units); 0 on failure.
 std::uint32_t HeapCopyText(BatchContext& context, const char* text, std::size_t length);
 std::uint32_t HeapCopyWide(BatchContext& context, const char16_t* text, std::size_t length);

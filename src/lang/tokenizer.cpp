@@ -267,6 +267,19 @@ bool ScanOperator(BatchContext& context, const char* start) {
   return true;
 }
 
+}  // namespace
+
+std::uint16_t EnsureNameSlot(BatchContext& context, const char* name, std::uint16_t hint) {
+  TokenizerState& tokenizer = context.tokenizer;
+  std::uint8_t pointer = tokenizer.pendingPointer;
+  tokenizer.pendingPointer = 0;
+  bool found = EnsureSlot(context, name, tokenizer.scan, hint);
+  tokenizer.pendingPointer = pointer;
+  return found ? tokenizer.tokenSlot : kNoSlot;
+}
+
+namespace {
+
 // Takes the token that was read at `start` the last time this line ran, with every effect that
 // reading it has: the slot of a name is found (or made) again and a dereference target parked.
 bool TakeCompiledToken(BatchContext& context, CachedToken& token, const char* start) {

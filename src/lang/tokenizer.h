@@ -75,6 +75,10 @@ const char* ScanPosition(const BatchContext& context);
 void SetScanPosition(BatchContext& context, const char* position);
 
 void get_token(BatchContext& context);
+// What reading the name `name` (lower case) as a variable does: its slot, made without a value
+// when the current table has none, checking `hint` first. kNoSlot with the error set when the
+// table is full.
+std::uint16_t EnsureNameSlot(BatchContext& context, const char* name, std::uint16_t hint);
 void putback(BatchContext& context);
 // Reads a bare word (letters, digits, "@" and "_") as a kind-4 token, for the places where the
 // grammar wants a word rather than an expression.

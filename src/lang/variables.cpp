@@ -271,8 +271,21 @@ int AllocateFrame(BatchContext& context, std::uint16_t capacity) {
   for (int number = 1; number <= kMaxLocalFrames; ++number) {
     FrameEntry& entry = context.frames[number];
     if (entry.handle != nullptr) continue;
-    platform::MemoryHandle handle = platform::GlobalAllocate(
-        std::size_t{capacity} * sizeof(VariableSlot), platform::Fill::Zero);
+    // A table that an earlier call gave back is taken again: only the slots in use are read,
+    // and those are cleared as they are taken, so it needs no filling.
+    platform::MemoryHandle handle = nullptr;
+    FramePool& pool = context.framePool;
+    for (std::uint16_t i = pool.count; i > 0; --i) {
+      if (pool.capacities[i - 1] != capacity) continue;
+      handle = pool.handles[i - 1];
+      pool.handles[i - 1] = pool.handles[pool.count - 1];
+      pool.capacities[i - 1] = pool.capacities[pool.count - 1];
+      --pool.count;
+      break;
+    }
+    if (handle == nullptr)
+      handle = platform::GlobalAllocate(std::size_t{capacity} * sizeof(VariableSlot),
+                                        platform::Fill::Zero);
     if (handle == nullptr) return 0;
     entry.number = static_cast<std::uint16_t>(number);
     entry.handle = handle;
@@ -295,11 +308,26 @@ bool FreeFrame(BatchContext& context, int number) {
   if (slots != nullptr) {
     for (std::uint16_t i = 0; i < entry.count; ++i)
       if (slots[i].value.flags != 0) ReleaseValue(context, slots[i].value, i, kHolderSlot);
+    std::memset(slots, 0, std::size_t{entry.count} * sizeof(VariableSlot));
     platform::GlobalUnlock(entry.handle);
   }
-  platform::GlobalFree(entry.handle);
+  FramePool& pool = context.framePool;
+  if (slots != nullptr && pool.count < kFramePoolSize) {
+    pool.handles[pool.count] = entry.handle;
+    pool.capacities[pool.count] = entry.capacity;
+    ++pool.count;
+  } else {
+    platform::GlobalFree(entry.handle);
+  }
   std::memset(&entry, 0, sizeof entry);
   return true;
+}
+
+void ReleaseFramePool(BatchContext& context) {
+  FramePool& pool = context.framePool;
+  for (std::uint16_t i = 0; i < pool.count; ++i)
+    platform::GlobalFree(pool.handles[i]);
+  pool.count = 0;
 }
 
 namespace {

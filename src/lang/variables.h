@@ -40,6 +40,15 @@ struct FrameEntry {
   std::uint32_t ticks;
 };
 
+// Tables of frames that ended, kept for the next calls so that a call need not allocate and
+// fill a table of its own.
+constexpr std::uint16_t kFramePoolSize = 8;
+struct FramePool {
+  platform::MemoryHandle handles[kFramePoolSize];
+  std::uint16_t capacities[kFramePoolSize];
+  std::uint16_t count;
+};
+
 // What EnterFrame saves so that LeaveFrame can restore the frame that was current.
 struct SavedFrame {
   std::uint16_t number;
@@ -87,6 +96,8 @@ int RemoveByPrefix(BatchContext& context, const char* pattern);
 
 int AllocateFrame(BatchContext& context, std::uint16_t capacity);
 bool FreeFrame(BatchContext& context, int number);
+// Frees the kept tables (at shutdown).
+void ReleaseFramePool(BatchContext& context);
 bool EnterFrame(BatchContext& context, int number, SavedFrame& saved);
 bool LeaveFrame(BatchContext& context, const SavedFrame& saved);
 

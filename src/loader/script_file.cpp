@@ -83,7 +83,7 @@ platform::MemoryHandle PrepareScriptText(BatchContext& context, const char* text
   }
   HideText(context, bytes, length + 1);
   prepared =
-      ScriptText{reinterpret_cast<std::uint8_t*>(bytes), static_cast<std::uint32_t>(length), 0};
+      ScriptText{reinterpret_cast<std::uint8_t*>(bytes), static_cast<std::uint32_t>(length), 0, 0};
   return handle;
 }
 

@@ -484,7 +484,7 @@ TEST_F(KeywordLookupTest, UserDefinedFunctionsComeBetweenBuiltInsAndExtenders) {
   bytes.push_back('\0');
   HideText(context(), bytes.data(), bytes.size());
   ScriptText text{reinterpret_cast<std::uint8_t*>(bytes.data()),
-                  static_cast<std::uint32_t>(plain.size()), 0};
+                  static_cast<std::uint32_t>(plain.size()), 0, 0};
   char line[kLineBufferBytes];
   std::uint32_t next = 0, start = 0;
   while (ReadLine(context(), line, sizeof line, text, start, next) != 0)

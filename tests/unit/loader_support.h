@@ -63,7 +63,7 @@ class HiddenText {
     HideText(context, reinterpret_cast<char*>(bytes_.data()), bytes_.size());
   }
   ScriptText text() {
-    return ScriptText{bytes_.data(), static_cast<std::uint32_t>(bytes_.size() - 1), 0};
+    return ScriptText{bytes_.data(), static_cast<std::uint32_t>(bytes_.size() - 1), 0, 0};
   }
 
  private:

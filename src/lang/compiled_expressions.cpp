@@ -1,0 +1,528 @@
+// Compiling an expression from the tokens a compiled line recorded, and computing it.
+#include "lang/compiled_expressions.h"
+
+#include <cstring>
+
+#include "builtins/dispatch.h"
+#include "errors/error_numbers.h"
+#include "errors/error_state.h"
+#include "host/batch_context.h"
+#include "lang/array_record.h"
+#include "lang/compiled_lines.h"
+#include "lang/eval_value.h"
+#include "lang/evaluator.h"
+#include "lang/keyword_table.h"
+#include "lang/string_heap.h"
+#include "lang/tokenizer.h"
+#include "lang/variables.h"
+#include "loader/definitions.h"
+
+namespace kel {
+namespace {
+
+constexpr std::uint32_t kNoNode = 0xFFFFFFFF;
+// Parentheses, prefix operators and calls nested deeper than this are left to the evaluator,
+// whose own depth limit then gives its error as it always did.
+constexpr int kMaxNesting = 48;
+constexpr int kMaxArguments = 16;
+
+CompiledLine& ActiveLine(const BatchContext& context) {
+  return *static_cast<CompiledLine*>(context.tokenizer.compiledLine);
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// Reads the recorded tokens of a line as the evaluator read them. A token the line has not
+// recorded yet (the part of the line the evaluator never reached) makes the compiling stop for
+// now; `retry` then says that it may succeed another time.
+class TokenReader {
+ public:
+  explicit TokenReader(CompiledLine& line) : line_(line) {}
+
+  bool Start(const CachedToken& first) {
+    current_ = &first;
+    return true;
+  }
+  const CachedToken& Current() const { return *current_; }
+  bool Advance() {
+    last_ = current_;
+    std::size_t position = current_->end;
+    const std::string& text = line_.text;
+    while (position < text.size() && IsBlank(text[position]))
+      ++position;
+    if (position >= line_.tokenAt.size() || line_.tokenAt[position] == 0) {
+      retry = true;
+      return false;
+    }
+    current_ = &line_.tokens[line_.tokenAt[position] - 1u];
+    return true;
+  }
+  bool IsKeyword(std::uint16_t code) const {
+    return current_->kind == kTokenKeyword && current_->code == code;
+  }
+  const CachedToken* Last() const { return last_; }
+  const char* Text(const CachedToken& token) const { return line_.pool.data() + token.textOffset; }
+
+  bool retry = false;
+
+ private:
+  CompiledLine& line_;
+  const CachedToken* current_ = nullptr;
+  const CachedToken* last_ = nullptr;
+};
+
+class Compiler {
+ public:
+  Compiler(BatchContext& context, CompiledLine& line, TokenReader& reader)
+      : context_(context), line_(line), reader_(reader) {}
+
+  std::uint32_t Logical() {
+    return Level(&Compiler::Bitwise, [](std::uint16_t c) {
+      return c == kKeywordLogicalAnd || c == kKeywordLogicalOr;
+    });
+  }
+
+ private:
+  template <typename IsOperator>
+  std::uint32_t Level(std::uint32_t (Compiler::*tighter)(), IsOperator isOperator,
+                      NodeKind kind = NodeKind::kBinary) {
+    std::uint32_t left = (this->*tighter)();
+    while (left != kNoNode && reader_.Current().kind == kTokenKeyword &&
+           isOperator(reader_.Current().code)) {
+      std::uint16_t op = reader_.Current().code;
+      if (!reader_.Advance()) return kNoNode;
+      std::uint32_t right = (this->*tighter)();
+      if (right == kNoNode) return kNoNode;
+      ExprNode node{};
+      node.kind = kind;
+      node.code = op;
+      node.left = left;
+      node.right = right;
+      left = Add(node);
+    }
+    return left;
+  }
+
+  std::uint32_t Bitwise() {
+    return Level(&Compiler::Comparison, [](std::uint16_t c) {
+      return c == kKeywordAmpersand || c == kKeywordBar || c == kKeywordCaret;
+    });
+  }
+  std::uint32_t Comparison() {
+    std::uint32_t node = Level(
+        &Compiler::Concat,
+        [](std::uint16_t c) {
+          return c == kKeywordEqual || c == kKeywordNotEqual || c == kKeywordLessGreater ||
+                 c == kKeywordLess || c == kKeywordLessEqual || c == kKeywordGreater ||
+                 c == kKeywordGreaterEqual;
+        },
+        NodeKind::kComparison);
+    // "=" after a comparison is an error the evaluator reports.
+    if (node != kNoNode && reader_.IsKeyword(kKeywordAssign)) return kNoNode;
+    return node;
+  }
+  std::uint32_t Concat() {
+    return Level(&Compiler::Shift, [](std::uint16_t c) { return c == kKeywordColon; });
+  }
+  std::uint32_t Shift() {
+    return Level(&Compiler::Additive, [](std::uint16_t c) {
+      return c == kKeywordShiftLeft || c == kKeywordShiftRight;
+    });
+  }
+  std::uint32_t Additive() {
+    return Level(&Compiler::Multiplicative,
+                 [](std::uint16_t c) { return c == kKeywordPlus || c == kKeywordMinus; });
+  }
+  std::uint32_t Multiplicative() {
+    return Level(&Compiler::Power, [](std::uint16_t c) {
+      return c == kKeywordAsterisk || c == kKeywordDivide || c == kKeywordMod;
+    });
+  }
+  std::uint32_t Power() {
+    return Level(&Compiler::Unary, [](std::uint16_t c) { return c == kKeywordPower; });
+  }
+
+  std::uint32_t Unary() {
+    if (++nesting_ > kMaxNesting) return kNoNode;
+    std::uint32_t node = UnaryBody();
+    --nesting_;
+    return node;
+  }
+
+  std::uint32_t UnaryBody() {
+    const CachedToken& token = reader_.Current();
+    if (token.kind != kTokenKeyword) return Primary();
+    std::uint16_t code = token.code;
+    if (code >= kDefinitionCodeBase && code <= kDefinitionCodeLast) return Call();
+    const KelKeywordRow* row = TokenRow(context_, code);
+    std::uint32_t kind = row ? (row->kind & 0xFF) : 0xFF;
+    if (kind == kRowPrefixOperator) {
+      // The address and dereference operators depend on the names around them.
+      if (code == kKeywordAmpersand || code == kKeywordAsterisk) return kNoNode;
+      if (!reader_.Advance()) return kNoNode;
+      std::uint32_t operand = Unary();
+      if (operand == kNoNode) return kNoNode;
+      ExprNode node{};
+      node.kind = NodeKind::kUnary;
+      node.code = code;
+      node.left = operand;
+      return Add(node);
+    }
+    if (kind == kRowFunction) return Call();
+    if (kind == kRowNameFunction) return kNoNode;
+    return Primary();
+  }
+
+  // Built-in functions of the keyword table and user-defined functions, with their arguments
+  // in parentheses; a function that reads its own arguments stays with the evaluator.
+  std::uint32_t Call() {
+    const CachedToken& token = reader_.Current();
+    std::uint16_t code = token.code;
+    ExprNode node{};
+    node.kind = NodeKind::kCall;
+    node.code = code;
+    int required = 0, optional = 0;
+    if (code >= kDefinitionCodeBase && code <= kDefinitionCodeLast) {
+      const UdfRecord* record =
+          DefinitionRecord(context_, static_cast<std::uint16_t>(code - kDefinitionCodeBase));
+      if (record == nullptr) return kNoNode;
+      required = record->paramCount;
+      node.types = ~std::uint64_t{0};
+    } else {
+      if (code >= kKeywordCount || code == kObjectReferenceCode) return kNoNode;
+      const KelKeywordRow* row = TokenRow(context_, code);
+      if (row == nullptr || (row->kind & kRowNotAvailable) != 0) return kNoNode;
+      if ((row->argCounts & 0xFF) == kReadsOwnArguments) return kNoNode;
+      required = static_cast<int>(row->argCounts & 0xFF);
+      optional = static_cast<int>((row->argCounts >> 8) & 0xFF);
+      node.types = std::uint64_t{row->argTypesLow} | (std::uint64_t{row->argTypesHigh} << 32);
+    }
+    if (required + optional > kMaxArguments) return kNoNode;
+    // The name as the dispatcher is given it.
+    const char* name = reader_.Text(token);
+    std::size_t length = strnlen(name, kNameBytes + 3);
+    node.text = static_cast<std::uint32_t>(line_.pool.size());
+    node.length = static_cast<std::uint32_t>(length);
+    line_.pool.append(name, length);
+    line_.pool.push_back('\0');
+    if (!reader_.Advance() || !reader_.IsKeyword(kKeywordOpenParenthesis)) return kNoNode;
+    if (!reader_.Advance()) return kNoNode;
+    std::uint32_t arguments[kMaxArguments];
+    int count = 0;
+    for (int n = 1; n <= required + optional; ++n) {
+      if (reader_.IsKeyword(kKeywordCloseParenthesis) && n > required) break;
+      if (n > 1 && !reader_.Advance()) return kNoNode;
+      std::uint32_t argument = Argument();
+      if (argument == kNoNode) return kNoNode;
+      arguments[count++] = argument;
+      if (n < required && !reader_.IsKeyword(kKeywordComma)) return kNoNode;
+      if (!reader_.IsKeyword(kKeywordComma)) break;
+    }
+    if (!reader_.IsKeyword(kKeywordCloseParenthesis) || count < required) return kNoNode;
+    if (!reader_.Advance()) return kNoNode;
+    node.left = static_cast<std::uint32_t>(line_.arguments.size());
+    node.count = static_cast<std::uint16_t>(count);
+    line_.arguments.insert(line_.arguments.end(), arguments, arguments + count);
+    return Add(node);
+  }
+
+  // An argument or a parenthesised expression is a statement of its own to the evaluator, in
+  // which "name =" would be an assignment it refuses.
+  std::uint32_t Argument() {
+    if (reader_.Current().kind == kTokenKeyword &&
+        reader_.Current().code == kObjectReferenceCode)
+      return kNoNode;
+    std::uint32_t node = Logical();
+    if (node != kNoNode && reader_.IsKeyword(kKeywordAssign)) return kNoNode;
+    return node;
+  }
+
+  std::uint32_t Primary() {
+    const CachedToken& token = reader_.Current();
+    ExprNode node{};
+    switch (token.kind) {
+      case kTokenKeyword: {
+        if (token.code == kKeywordOpenParenthesis) {
+          if (!reader_.Advance()) return kNoNode;
+          std::uint32_t inner = Argument();
+          if (inner == kNoNode || !reader_.IsKeyword(kKeywordCloseParenthesis)) return kNoNode;
+          if (!reader_.Advance()) return kNoNode;
+          return inner;
+        }
+        if (token.code >= kKeywordCount) return kNoNode;
+        const KelKeywordRow* row = TokenRow(context_, token.code);
+        if (row == nullptr || (row->kind & 0xFF) != kRowConstant) return kNoNode;
+        node.kind = NodeKind::kConstant;
+        node.code = token.code;
+        break;
+      }
+      case kTokenVariable: {
+        node.kind = NodeKind::kVariable;
+        node.slotHint = token.slotHint;
+        node.text = static_cast<std::uint32_t>(line_.pool.size());
+        char name[kNameBytes] = {};
+        std::memcpy(name, reader_.Text(token), strnlen(reader_.Text(token), kNameBytes - 1));
+        line_.pool.append(name, kNameBytes);
+        break;
+      }
+      case kTokenInteger:
+        node.kind = NodeKind::kInteger;
+        node.integer = ParseInteger(reader_.Text(token));
+        break;
+      case kTokenFloat:
+        // A float literal is decoded by the evaluator the first time it runs (the decoding may
+        // fail with an error of its own).
+        if (token.numberState != 2) {
+          reader_.retry = true;
+          return kNoNode;
+        }
+        node.kind = NodeKind::kFloat;
+        node.floating = token.floating;
+        break;
+      case kTokenString:
+        node.kind = NodeKind::kText;
+        node.text = token.textOffset;
+        node.length = token.textLength;
+        break;
+      default:
+        return kNoNode;
+    }
+    if (!reader_.Advance()) return kNoNode;
+    return Add(node);
+  }
+
+  std::uint32_t Add(const ExprNode& node) {
+    line_.nodes.push_back(node);
+    return static_cast<std::uint32_t>(line_.nodes.size() - 1);
+  }
+
+  BatchContext& context_;
+  CompiledLine& line_;
+  TokenReader& reader_;
+  int nesting_ = 0;
+};
+
+// What may follow an expression where the statement runner and the evaluator call for one.
+bool EndsExpression(const CachedToken& token) {
+  if (token.kind == kTokenEnd) return true;
+  if (token.kind != kTokenKeyword) return false;
+  switch (token.code) {
+    case kKeywordThen:
+    case kKeywordTo:
+    case kKeywordBy:
+    case kKeywordComma:
+    case kKeywordCloseParenthesis:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Compiles the expression that begins with `first`: its index + 1, -1 when it cannot be
+// compiled, 0 when it may be compiled once more of the line has been read.
+std::int32_t Compile(BatchContext& context, CompiledLine& line, const CachedToken& first) {
+  TokenReader reader(line);
+  reader.Start(first);
+  Compiler compiler(context, line, reader);
+  std::uint32_t root = compiler.Logical();
+  if (root == kNoNode) return reader.retry ? 0 : -1;
+  const CachedToken& end = reader.Current();
+  if (!EndsExpression(end) || reader.Last() == nullptr) return -1;
+  CompiledExpression expression{};
+  expression.root = root;
+  expression.endPosition = end.start;
+  expression.endKind = end.kind;
+  expression.lastKind = reader.Last()->kind;
+  expression.lastCode = reader.Last()->code;
+  line.expressions.push_back(expression);
+  return static_cast<std::int32_t>(line.expressions.size());
+}
+
+void ReadConstantNode(BatchContext& context, std::uint16_t code, EvalValue& result) {
+  std::uint32_t value = KeywordRow(code)->argCounts;
+  if ((value & kConstantCodeMask) == kFloatConstantCode) {
+    result.value.flags = kValueFloat;
+    result.value.floatValue = kFloatConstants[(value & 31) % kFloatConstantCount];
+  } else if ((value & kConstantCodeMask) == kTextConstantCode) {
+    const char* text = kTextConstants[(value & 31) % kTextConstantCount];
+    std::uint32_t offset = HeapCopyText(context, text, std::strlen(text));
+    if (offset == 0) return SetError(context, kErrOutOfStringMemory);
+    result.value.flags = kValueText;
+    result.value.textRef = offset;
+  } else {
+    result.value.flags = kValueInteger;
+    result.value.intValue = static_cast<std::int32_t>(value);
+  }
+}
+
+void ReadVariableNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
+  CompiledLine& line = ActiveLine(context);
+  const char* name = line.pool.data() + line.nodes[index].text;
+  // The name gets its slot when the expression reaches it, as when the tokenizer reads it.
+  std::uint16_t slot = EnsureNameSlot(context, name, line.nodes[index].slotHint);
+  if (slot == kNoSlot) return;
+  line.nodes[index].slotHint = slot;
+  slot = FindVariable(context, name, slot, true);
+  if (slot == kNoSlot) return;
+  BorrowVariable(context, context.varSlots[slot].value, slot, context.currentFrame, result);
+}
+
+void CallNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
+  const ExprNode node = ActiveLine(context).nodes[index];
+  if (node.code >= kDefinitionCodeBase &&
+      DefinitionRecord(context, static_cast<std::uint16_t>(node.code - kDefinitionCodeBase)) ==
+          nullptr)
+    return SetError(context, kErrUndefinedVariable);
+  EvalValue arguments[kMaxArguments];
+  int evaluated = 0;
+  for (; evaluated < node.count; ++evaluated) {
+    ResetEval(arguments[evaluated]);
+    std::uint32_t argument = ActiveLine(context).arguments[node.left + evaluated];
+    EvaluateNode(context, argument, arguments[evaluated]);
+    if (HasError(context)) {
+      ++evaluated;
+      break;
+    }
+  }
+  if (!HasError(context)) {
+    // Arrays passed in keep living for the call, whatever the function does with variables.
+    for (int i = 0; i < node.count; ++i)
+      if ((arguments[i].value.flags & kValueArray) != 0)
+        AddArrayHolder(reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
+    char name[kNameBytes + 4];
+    std::memcpy(name, ActiveLine(context).pool.data() + node.text, node.length + 1);
+    CallBuiltin(context, name, false, node.code, result, arguments, false, node.count,
+                node.types);
+    for (int i = 0; i < node.count; ++i)
+      if ((arguments[i].value.flags & kValueArray) != 0)
+        ReleaseArrayHolder(context, reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
+  }
+  for (int i = 0; i < evaluated; ++i)
+    ReleaseEval(context, arguments[i]);
+}
+
+}  // namespace
+
+const CompiledExpression* CurrentCompiledExpression(BatchContext& context) {
+  TokenizerState& tokenizer = context.tokenizer;
+  auto* token = static_cast<CachedToken*>(tokenizer.cachedToken);
+  // The current token must be the one compiled (a statement that put a name back restores it
+  // by hand).
+  if (token == nullptr || tokenizer.compiledLine == nullptr ||
+      tokenizer.tokenStart != tokenizer.compiledBase + token->start)
+    return nullptr;
+  CompiledLine& line = ActiveLine(context);
+  if (token->expression == 0) token->expression = Compile(context, line, *token);
+  if (token->expression <= 0) return nullptr;
+  return &line.expressions[static_cast<std::size_t>(token->expression - 1)];
+}
+
+void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
+  const ExprNode& node = ActiveLine(context).nodes[index];
+  switch (node.kind) {
+    case NodeKind::kInteger:
+      result.value.flags = kValueInteger;
+      result.value.intValue = node.integer;
+      return;
+    case NodeKind::kFloat:
+      result.value.flags = kValueFloat;
+      result.value.floatValue = node.floating;
+      return;
+    case NodeKind::kText: {
+      std::uint32_t offset =
+          HeapCopyText(context, ActiveLine(context).pool.data() + node.text, node.length);
+      if (offset == 0) return SetError(context, kErrOutOfStringMemory);
+      result.value.flags = kValueText;
+      result.value.textRef = offset;
+      return;
+    }
+    case NodeKind::kConstant:
+      return ReadConstantNode(context, node.code, result);
+    case NodeKind::kVariable:
+      return ReadVariableNode(context, index, result);
+    case NodeKind::kBinary:
+    case NodeKind::kComparison: {
+      // The node may move no more, but the line may compile other expressions during a call.
+      const std::uint16_t op = node.code;
+      const bool comparison = node.kind == NodeKind::kComparison;
+      const std::uint32_t right = node.right;
+      EvaluateNode(context, node.left, result);
+      if (HasError(context)) return;
+      EvalValue operand;
+      ResetEval(operand);
+      EvaluateNode(context, right, operand);
+      if (!HasError(context)) {
+        if (comparison)
+          CompareValues(context, op, result, operand, true, false);
+        else
+          ApplyBinaryOp(context, op, result, operand);
+      }
+      ReleaseEval(context, operand);
+      return;
+    }
+    case NodeKind::kUnary: {
+      const std::uint16_t op = node.code;
+      EvaluateNode(context, node.left, result);
+      if (!HasError(context)) ApplyUnaryOp(context, op, result);
+      return;
+    }
+    case NodeKind::kCall:
+      return CallNode(context, index, result);
+  }
+}
+
+void FinishCompiledExpression(BatchContext& context, const CompiledExpression& expression) {
+  TokenizerState& tokenizer = context.tokenizer;
+  // The expression's last token goes before the one read now, as when the evaluator read them.
+  tokenizer.tokenKind = expression.lastKind;
+  tokenizer.tokenCode = expression.lastCode;
+  tokenizer.putBack = 0;
+  tokenizer.scan = tokenizer.compiledBase + expression.endPosition;
+  get_token(context);
+}
+
+void EvaluateCompiledExpression(BatchContext& context, const CompiledExpression& expression,
+                                EvalValue& result) {
+  // A call inside may run other lines; the expression belongs to this one.
+  void* line = context.tokenizer.compiledLine;
+  const char* base = context.tokenizer.compiledBase;
+  EvaluateNode(context, expression.root, result);
+  if (HasError(context)) return;
+  context.tokenizer.compiledLine = line;
+  context.tokenizer.compiledBase = base;
+  FinishCompiledExpression(context, expression);
+}
+
+namespace {
+// A call may change any variable, the one being appended to among them.
+bool CallsAnything(const CompiledLine& line, std::uint32_t index) {
+  const ExprNode& node = line.nodes[index];
+  switch (node.kind) {
+    case NodeKind::kCall:
+      return true;
+    case NodeKind::kBinary:
+    case NodeKind::kComparison:
+      return CallsAnything(line, node.left) || CallsAnything(line, node.right);
+    case NodeKind::kUnary:
+      return CallsAnything(line, node.left);
+    default:
+      return false;
+  }
+}
+}  // namespace
+
+bool AppendedPiece(const BatchContext& context, const CompiledExpression& expression,
+                   const char* name, std::uint32_t& piece) {
+  const CompiledLine& line = ActiveLine(context);
+  const ExprNode& root = line.nodes[expression.root];
+  if (root.kind != NodeKind::kBinary || root.code != kKeywordColon) return false;
+  const ExprNode& left = line.nodes[root.left];
+  if (left.kind != NodeKind::kVariable || std::strcmp(line.pool.data() + left.text, name) != 0)
+    return false;
+  piece = root.right;
+  return !CallsAnything(line, piece);
+}
+
+}  // namespace kel

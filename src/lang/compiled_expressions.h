@@ -1,0 +1,44 @@
+// Compiled expressions: an expression of a compiled line that has run once is turned into a
+// tree of nodes from the tokens the evaluator read, and from then on it is computed from the
+// tree without reading its tokens again.
+//
+// Only what the tree computes exactly as the evaluator would is compiled: literals, @constants,
+// variables, the binary and prefix operators (not "&" and "*" before an operand), and calls of
+// built-in and user-defined functions with ordinary argument lists. The same routines do the
+// work (the operators, the dispatcher, the variable lookup with its errors), in the same order,
+// and a name still gets its slot when the expression reaches it. Anything else, and any
+// expression with a syntax error, stays with the evaluator.
+#ifndef KEL_LANG_COMPILED_EXPRESSIONS_H
+#define KEL_LANG_COMPILED_EXPRESSIONS_H
+
+#include <cstdint>
+
+#include "lang/value.h"
+
+namespace kel {
+
+struct BatchContext;
+struct CompiledExpression;
+struct CompiledLine;
+
+// The compiled expression that begins with the current token, compiling it the first time its
+// tokens are all known; null when there is none.
+const CompiledExpression* CurrentCompiledExpression(BatchContext& context);
+
+// Computes a compiled expression into `result` (empty on entry) and makes the token after it
+// the current token, as the evaluator leaves it. On failure errNum is set.
+void EvaluateCompiledExpression(BatchContext& context, const CompiledExpression& expression,
+                                EvalValue& result);
+
+// The right side of `name = name : piece`, when that is what the compiled expression is: the
+// node of the piece. Used to append to the variable's text in place.
+bool AppendedPiece(const BatchContext& context, const CompiledExpression& expression,
+                   const char* name, std::uint32_t& piece);
+// Computes one node of the active line's compiled expressions.
+void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result);
+// Makes the token after a compiled expression the current one.
+void FinishCompiledExpression(BatchContext& context, const CompiledExpression& expression);
+
+}  // namespace kel
+
+#endif  // KEL_LANG_COMPILED_EXPRESSIONS_H
