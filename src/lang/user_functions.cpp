@@ -2,6 +2,7 @@
 // variable frame of a function, the parameters, the body run and the result.
 #include "lang/user_functions.h"
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
 
@@ -46,9 +47,24 @@ struct CallerState {
   char scriptPath[kPathBytes];
 };
 
+// Copies a line buffer or the tokenizer's state up to the end of the texts they hold: a call
+// costs a copy of what is in use, not of the whole buffers.
+void CopyLine(char* to, const char* from) {
+  std::memcpy(to, from, strnlen(from, kLineBufferBytes - 1) + 1);
+}
+
+void CopyTokenizer(TokenizerState& to, const TokenizerState& from) {
+  constexpr std::size_t kHead = offsetof(TokenizerState, tokenText);
+  constexpr std::size_t kTail = offsetof(TokenizerState, nameBuffer);
+  std::memcpy(&to, &from, kHead);
+  std::memcpy(to.tokenText, from.tokenText, strnlen(from.tokenText, kTokenTextBytes - 1) + 1);
+  std::memcpy(reinterpret_cast<char*>(&to) + kTail, reinterpret_cast<const char*>(&from) + kTail,
+              sizeof(TokenizerState) - kTail);
+}
+
 void SaveCaller(const BatchContext& context, CallerState& saved) {
-  std::memcpy(saved.line, context.lineBuffer, sizeof saved.line);
-  saved.tokenizer = context.tokenizer;
+  CopyLine(saved.line, context.lineBuffer);
+  CopyTokenizer(saved.tokenizer, context.tokenizer);
   saved.evaluator = context.evaluator;
   saved.lineStartOffset = context.lineStartOffset;
   saved.nextLineOffset = context.nextLineOffset;
@@ -60,9 +76,9 @@ void SaveCaller(const BatchContext& context, CallerState& saved) {
 }
 
 void RestoreCaller(BatchContext& context, const CallerState& saved) {
-  std::memcpy(context.lineBuffer, saved.line, sizeof saved.line);
+  CopyLine(context.lineBuffer, saved.line);
   // The scan pointers point into the line buffer, whose contents are back in place.
-  context.tokenizer = saved.tokenizer;
+  CopyTokenizer(context.tokenizer, saved.tokenizer);
   std::uint16_t depth = context.evaluator.depth;
   context.evaluator = saved.evaluator;
   context.evaluator.depth = depth;
@@ -98,7 +114,8 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   // A recursive call's statements record their targets in the same record: the caller's
   // statement gets its own back when the call returns.
   std::int32_t callerTarget = record->lastAssigned;
-  auto saved = std::make_unique<CallerState>();
+  // Not filled: SaveCaller writes what is read back.
+  std::unique_ptr<CallerState> saved(new CallerState);
   SaveCaller(context, *saved);
 
   StructEntry* frame = PushStructure(context, kStructureFunction, kStateRunning,
@@ -120,7 +137,8 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
       return false;
     }
   }
-  std::snprintf(context.scriptPath, sizeof context.scriptPath, "%s", record->file);
+  std::memcpy(context.scriptPath, record->file, strnlen(record->file, kPathBytes - 1));
+  context.scriptPath[strnlen(record->file, kPathBytes - 1)] = '\0';
   context.runningFunction = index;
   context.flow.ifState = -1;
   if (isFunction) {
@@ -178,7 +196,8 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
 void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& parameters,
                     EvalValue& result) {
   if (context.callLevels >= kMaxCallLevels) return SetError(context, kErrTooManyCallLevels);
-  auto saved = std::make_unique<CallerState>();
+  // Not filled: SaveCaller writes what is read back.
+  std::unique_ptr<CallerState> saved(new CallerState);
   SaveCaller(context, *saved);
   if ((parameters.value.flags & kValueWideText) != 0 && (parameters.value.flags & kValueText) == 0)
     SplitParameters(context, ValueWideText(context, parameters.value));

@@ -41,8 +41,8 @@ struct FrameEntry {
 };
 
 // Tables of frames that ended, kept for the next calls so that a call need not allocate and
-// fill a table of its own.
-constexpr std::uint16_t kFramePoolSize = 8;
+// fill a table of its own. It never holds more than the deepest nesting of calls had in use.
+constexpr std::uint16_t kFramePoolSize = kMaxLocalFrames;
 struct FramePool {
   platform::MemoryHandle handles[kFramePoolSize];
   std::uint16_t capacities[kFramePoolSize];
