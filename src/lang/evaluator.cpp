@@ -791,6 +791,7 @@ Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& resul
                            ? context.appendLength
                            : std::strlen(reinterpret_cast<char*>(context.heapBase) + offset);
   std::size_t needed = length + added + 1;
+  ForgetTextMemos(context, offset);
   if (needed > HeapTextCapacity(context, offset)) {
     std::size_t grown = needed + length + 16;
     std::uint32_t moved =

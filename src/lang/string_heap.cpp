@@ -159,9 +159,8 @@ std::uint32_t VMalloc(BatchContext& context, std::uint32_t size) {
 void VFree(BatchContext& context, std::uint32_t offset) {
   if (context.heapBase == nullptr || offset < kHeapHeaderBytes + 8 || offset >= context.heapEnd)
     return;
-  // A list whose items were remembered is gone; a new text may take its place.
-  for (ItemMemo& memo : context.itemMemos)
-    if (memo.textRef == offset) memo.textRef = 0;
+  // A text that something was remembered of is gone; a new text may take its place.
+  ForgetTextMemos(context, offset);
   if (context.appendText == offset) context.appendText = 0;
   std::uint32_t block = offset - 8;
   std::uint32_t size = SizeOf(context, block);
@@ -196,6 +195,11 @@ void VFree(BatchContext& context, std::uint32_t offset) {
   }
   MarkFree(context, block, size);
   InsertAtFront(context, block);
+}
+
+void ForgetTextMemos(BatchContext& context, std::uint32_t offset) {
+  for (ItemMemo& memo : context.itemMemos)
+    if (memo.textRef == offset) memo.textRef = 0;
 }
 
 std::uint32_t HeapTextCapacity(const BatchContext& context, std::uint32_t offset) {

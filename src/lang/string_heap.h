@@ -48,6 +48,9 @@ void InitHeap(BatchContext& context, std::uint32_t size);
 std::uint32_t VMalloc(BatchContext& context, std::uint32_t size);
 void VFree(BatchContext& context, std::uint32_t offset);
 
+// Forgets what the item functions remembered of the text at `offset`: it is being freed or
+// changed in place.
+void ForgetTextMemos(BatchContext& context, std::uint32_t offset);
 // The bytes a text allocated at `offset` may use, its terminator included.
 std::uint32_t HeapTextCapacity(const BatchContext& context, std::uint32_t offset);
 

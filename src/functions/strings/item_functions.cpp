@@ -32,6 +32,8 @@ struct ListCall {
   ListCall(BatchContext& context, const EvalValue& listArgument) : steps(context) {
     list = TextArgument<Unit>(context, listArgument);
   }
+  // A list whose length is known already is not measured again.
+  ListCall(BatchContext& context, TextSpan<Unit> known) : steps(context), list(known) {}
   // False with 1705 when the delimiter argument is longer than one character.
   bool ReadDelimiterArgument(BatchContext& context, const EvalValue& argument) {
     if (ReadDelimiter(TextArgument<Unit>(context, argument), steps, true, Unit('\t'), delimiter))
@@ -80,11 +82,19 @@ void Count(BatchContext& context, EvalValue& result, EvalValue* arguments) {
 // one after another: the search goes on from the item found last in the same text.
 template <typename Unit>
 void Extract(BatchContext& context, EvalValue& result, EvalValue* arguments) {
-  ListCall<Unit> call(context, arguments[1]);
-  if (!call.ReadDelimiterArgument(context, arguments[2])) return;
-  std::int64_t index = arguments[0].value.intValue;
   ItemMemo& memo = context.itemMemos[kItemMemoList];
   std::uint32_t textRef = TextRefOf<Unit>(arguments[1].value);
+  // The list walked last keeps its length in the memo: a heap text does not change while the
+  // memo of it stands (freeing it, or appending to it in place, forgets the memo).
+  const bool remembered =
+      textRef != 0 && memo.textRef == textRef && memo.wide == (sizeof(Unit) == 2 ? 1 : 0);
+  ListCall<Unit> call =
+      remembered ? ListCall<Unit>(context, TextSpan<Unit>{reinterpret_cast<const Unit*>(
+                                                              context.heapBase + textRef),
+                                                          memo.length})
+                 : ListCall<Unit>(context, arguments[1]);
+  if (!call.ReadDelimiterArgument(context, arguments[2])) return;
+  std::int64_t index = arguments[0].value.intValue;
   std::int64_t known = 1;
   std::size_t knownStart = 0;
   RecallItem(memo, textRef, call.list, call.delimiter, context.codePage, known, knownStart);
