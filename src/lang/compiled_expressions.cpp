@@ -340,6 +340,28 @@ std::int32_t Compile(BatchContext& context, CompiledLine& line, const CachedToke
   return static_cast<std::int32_t>(line.expressions.size());
 }
 
+// "name = expression" with nothing after the expression.
+std::int32_t CompileAssignment(BatchContext& context, CompiledLine& line, const CachedToken& first) {
+  if (first.kind != kTokenVariable) return -1;
+  TokenReader reader(line);
+  reader.Start(first);
+  if (!reader.Advance()) return 0;
+  if (!reader.IsKeyword(kKeywordAssign)) return -1;
+  if (!reader.Advance()) return 0;
+  CachedToken& right = line.tokens[line.tokenAt[reader.Current().start] - 1u];
+  if (right.expression == 0) right.expression = Compile(context, line, right);
+  if (right.expression <= 0) return right.expression;
+  if (line.expressions[static_cast<std::size_t>(right.expression - 1)].endKind != kTokenEnd)
+    return -1;
+  CompiledAssignment assignment{};
+  const char* name = line.pool.data() + first.textOffset;
+  std::memcpy(assignment.name, name, strnlen(name, kNameBytes - 1));
+  assignment.slotHint = first.slotHint;
+  assignment.expression = static_cast<std::uint32_t>(right.expression - 1);
+  line.assignments.push_back(assignment);
+  return static_cast<std::int32_t>(line.assignments.size());
+}
+
 void ReadConstantNode(BatchContext& context, std::uint16_t code, EvalValue& result) {
   std::uint32_t value = KeywordRow(code)->argCounts;
   if ((value & kConstantCodeMask) == kFloatConstantCode) {
@@ -417,6 +439,20 @@ const CompiledExpression* CurrentCompiledExpression(BatchContext& context) {
   if (token->expression == 0) token->expression = Compile(context, line, *token);
   if (token->expression <= 0) return nullptr;
   return &line.expressions[static_cast<std::size_t>(token->expression - 1)];
+}
+
+CompiledAssignment* CompiledAssignmentAt(BatchContext& context, const char* position) {
+  CachedToken* token = CompiledTokenAt(context, position);
+  if (token == nullptr) return nullptr;
+  CompiledLine& line = ActiveLine(context);
+  if (token->assignment == 0) token->assignment = CompileAssignment(context, line, *token);
+  if (token->assignment <= 0) return nullptr;
+  return &line.assignments[static_cast<std::size_t>(token->assignment - 1)];
+}
+
+const CompiledExpression* AssignmentExpression(const BatchContext& context,
+                                               const CompiledAssignment& assignment) {
+  return &ActiveLine(context).expressions[assignment.expression];
 }
 
 void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result) {

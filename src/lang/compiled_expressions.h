@@ -18,6 +18,7 @@
 namespace kel {
 
 struct BatchContext;
+struct CompiledAssignment;
 struct CompiledExpression;
 struct CompiledLine;
 
@@ -36,6 +37,11 @@ bool AppendedPiece(const BatchContext& context, const CompiledExpression& expres
                    const char* name, std::uint32_t& piece);
 // Computes one node of the active line's compiled expressions.
 void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result);
+// The compiled assignment statement that begins at `position` of the active line, compiling it
+// once its tokens are known; null when there is none.
+CompiledAssignment* CompiledAssignmentAt(BatchContext& context, const char* position);
+const CompiledExpression* AssignmentExpression(const BatchContext& context,
+                                               const CompiledAssignment& assignment);
 // Makes the token after a compiled expression the current one.
 void FinishCompiledExpression(BatchContext& context, const CompiledExpression& expression);
 

@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "lang/variables.h"
 #include "loader/loader_state.h"
 
 namespace kel {
@@ -44,6 +45,8 @@ struct CachedToken {
   // The compiled expression that begins with this token: 0 not tried yet, -1 none can be
   // made, otherwise its index in the line's expressions + 1.
   std::int32_t expression;
+  // The same for a compiled assignment statement that begins with this token.
+  std::int32_t assignment;
   std::int32_t integer;
   double floating;
 };
@@ -94,6 +97,13 @@ struct SkipMemo {
   std::uint32_t target;  // the offset to read next: the line that ended the skip
 };
 
+// A statement "name = expression" whose right side is compiled.
+struct CompiledAssignment {
+  char name[kNameBytes];  // zero-padded, as a slot name
+  std::uint16_t slotHint;
+  std::uint32_t expression;  // index in the line's expressions
+};
+
 // What else a line may need besides running its statement.
 enum class LineKind : std::uint8_t {
   kBlank,       // empty or a comment: nothing to run
@@ -123,6 +133,7 @@ struct CompiledLine {
   // Compiled expressions and their nodes; deques, since an evaluation suspended in a call may
   // still index them while the line compiles another expression.
   std::deque<CompiledExpression> expressions;
+  std::deque<CompiledAssignment> assignments;
   std::deque<ExprNode> nodes;
   std::vector<std::uint32_t> arguments;  // the argument nodes of calls, in order
 };

@@ -753,8 +753,11 @@ enum class Append { kNotApplicable, kComputed, kDone };
 // time in proportion to its length. The piece is computed first, as the evaluator would; when
 // it turns out to be a wide text the join is made the ordinary way (kComputed: `result` holds
 // it, the assignment goes on).
-Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& result) {
-  const CompiledExpression* expression = CurrentCompiledExpression(context);
+//
+// `expression` is the compiled right side; with `positionTokens` the token after it becomes the
+// current one, as the evaluator leaves it.
+Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& result,
+                     const CompiledExpression* expression, bool positionTokens) {
   if (expression == nullptr || expression->endKind != kTokenEnd) return Append::kNotApplicable;
   VariableSlot& target = context.varSlots[slot];
   std::uint32_t piece = 0;
@@ -776,7 +779,7 @@ Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& resul
     BorrowVariable(context, target.value, slot, context.currentFrame, result);
     ConcatValues(context, result, addition);
     ReleaseEval(context, addition);
-    if (!HasError(context)) FinishCompiledExpression(context, *expression);
+    if (!HasError(context) && positionTokens) FinishCompiledExpression(context, *expression);
     return Append::kComputed;
   }
   if (!ToText(context, addition.value)) {
@@ -816,7 +819,7 @@ Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& resul
   context.appendText = offset;
   context.appendLength = static_cast<std::uint32_t>(length + added);
   ReleaseEval(context, addition);
-  FinishCompiledExpression(context, *expression);
+  if (positionTokens) FinishCompiledExpression(context, *expression);
   BorrowVariable(context, target.value, slot, context.currentFrame, result);
   return Append::kDone;
 }
@@ -920,7 +923,8 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   RecordAssignTarget(context, targetFrame, slot);
   if (!Next(context)) return;
   if (!pointerStatement) {
-    Append append = AppendInPlace(context, slot, result);
+    Append append =
+        AppendInPlace(context, slot, result, CurrentCompiledExpression(context), true);
     if (append == Append::kDone) return;
     if (append == Append::kNotApplicable) EvalLogical(context, result);
   } else {
@@ -957,6 +961,46 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   if (entered && !LeaveFrame(context, savedFrame) && !HasError(context))
     Fail(context, kErrVariableTableAccess);
   (void)kErrEmbeddedArray;
+}
+
+bool RunCompiledAssignment(BatchContext& context, EvalValue& result, const char* statement,
+                           int& status) {
+  CompiledAssignment* assignment = CompiledAssignmentAt(context, statement);
+  if (assignment == nullptr) return false;
+  const CompiledExpression* expression = AssignmentExpression(context, *assignment);
+  // What the statement runner, the tokenizer and the evaluator do for "name = expression", in
+  // their order: the name gets its slot as it is read, the target is recorded, the right side
+  // is computed, and the value stored.
+  ++context.evaluator.evaluations;
+  std::uint16_t slot = EnsureNameSlot(context, assignment->name, assignment->slotHint);
+  status = 0;
+  if (slot == kNoSlot) return true;
+  assignment->slotHint = slot;
+  RecordAssignTarget(context, context.currentFrame, slot);
+  Append append = AppendInPlace(context, slot, result, expression, false);
+  if (append == Append::kNotApplicable) {
+    ++context.evaluator.evaluations;
+    void* line = context.tokenizer.compiledLine;
+    const char* base = context.tokenizer.compiledBase;
+    EvaluateNode(context, expression->root, result);
+    context.tokenizer.compiledLine = line;
+    context.tokenizer.compiledBase = base;
+  }
+  if (HasError(context) || append == Append::kDone) {
+    status = HasError(context) ? 0 : 1;
+    return true;
+  }
+  VariableSlot& target = context.varSlots[slot];
+  bool sameArray = (target.value.flags & kValueArray) != 0 &&
+                   (result.value.flags & kValueArray) != 0 &&
+                   target.value.textRef == result.value.textRef;
+  if (!sameArray) {
+    ReleaseValue(context, target.value, slot, kHolderSlot);
+    target.value.flags = kValueNoValue;
+    StoreIntoVariable(context, slot, result);
+  }
+  status = HasError(context) ? 0 : 1;
+  return true;
 }
 
 }  // namespace kel

@@ -62,6 +62,11 @@ int CompareNumericStrings(BatchContext& context, const char* a, const char* b);
 // outside the integer range is true. False with 3057 for a non-number.
 bool ConditionValue(BatchContext& context, EvalValue& value, bool& truth);
 
+// Runs `name = expression` from its compiled form when the statement at `statement` (in the
+// active compiled line) has one: true, with the statement runner's status in `status`.
+bool RunCompiledAssignment(BatchContext& context, EvalValue& result, const char* statement,
+                           int& status);
+
 // Resets the recorded assignment target before each statement.
 void ClearAssignTarget(BatchContext& context);
 

@@ -301,6 +301,11 @@ int ExecStatement(BatchContext& context, EvalValue& result, StatementLine& state
   if (lead == kCachedGotoMarker || lead == kCachedGosubMarker) return RunCachedJump(context, run);
   // A leading "*" assigns through the pointer variable named next.
   bool pointer = *text == '*';
+  if (!pointer && !run.skipping && context.tokenizer.compiledLine != nullptr) {
+    SetTrace(context, kTracePlain, true);
+    int status = 0;
+    if (RunCompiledAssignment(context, result, text, status)) return status;
+  }
   BeginScan(context, pointer ? text + 1 : text);
   get_token(context);
   const TokenizerState& tokenizer = context.tokenizer;
