@@ -3,11 +3,11 @@
 
 #include <cstdio>
 
+#include "core/batch_context.h"
+#include "core/process_state.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
-#include "host/batch_context.h"
-#include "host/process_state.h"
 #include "lang/string_heap.h"
 
 namespace kel {

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "builtins/function_groups.h"
+#include "core/batch_context.h"
 #include "errors/error_functions.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "lang/user_functions.h"

@@ -4,9 +4,9 @@
 #include "builtins/arguments.h"
 #include "builtins/extender_router.h"
 #include "builtins/function_groups.h"
+#include "core/batch_context.h"
 #include "errors/error_state.h"
 #include "errors/math_error.h"
-#include "host/batch_context.h"
 #include "lang/array_access.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
@@ -25,7 +25,7 @@ void RunBuiltin(BatchContext& context, std::uint32_t code, int count, EvalValue&
 #define KEL_BUILTIN(identifier, routine) \
   case kKeyword##identifier:             \
     return routine(context, code, count, result, arguments, unicode);
-#include "builtins/functions.inc"
+#include "lang/functions.inc"
 #undef KEL_BUILTIN
     default:
       SetError(context, kErrFunctionNotDefined);

@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "builtins/extender_router.h"
+#include "core/batch_context.h"
+#include "core/exports.h"
 #include "errors/error_state.h"
 #include "errors/report.h"
-#include "host/batch_context.h"
-#include "host/exports.h"
-#include "host/script_parameters.h"
+#include "lang/script_parameters.h"
 #include "lang/string_heap.h"
 #include "lang/variables.h"
 #include "platform/platform.h"

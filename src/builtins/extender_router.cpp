@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/batch_context.h"
+#include "core/process_state.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
-#include "host/batch_context.h"
-#include "host/process_state.h"
 #include "lang/array_record.h"
 #include "lang/eval_value.h"
 #include "lang/string_heap.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "host/exports.h"
+#include "core/exports.h"
 #include "kel/kel_extender.h"
 #include "lang/value.h"
 

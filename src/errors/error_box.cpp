@@ -6,13 +6,13 @@
 #include <memory>
 #include <new>
 
+#include "core/batch_context.h"
+#include "core/hooks.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
 #include "errors/source_position.h"
 #include "errors/traceback.h"
-#include "host/batch_context.h"
-#include "host/pump.h"
 
 #ifndef KEL_ENGINE_VERSION
 #define KEL_ENGINE_VERSION "0"
@@ -31,7 +31,7 @@ constexpr std::size_t kBrowserCommandBytes = 1024;
 // script stops waiting.
 bool KeepWaitingForBrowser(void* data) {
   auto& context = *static_cast<BatchContext*>(data);
-  FullPump(context);
+  Hooks().fullPump(context);
   return context.stopRequested == 0;
 }
 
@@ -62,7 +62,7 @@ int RunErrorBox(BatchContext& context, void* owner, platform::ErrorBoxKind kind)
     std::snprintf(headline, sizeof headline, "%s", errors.errorHeadline);
 
   SourcePosition position{};
-  LocateFailingStatement(context, position);
+  Hooks().locateFailingStatement(context, position);
   char lineInformation[kInformationBytes];
   char fileInformation[kInformationBytes];
   FormatLineInformation(context, position, lineInformation, fileInformation,

@@ -1,7 +1,7 @@
 // The exported entry points of the message catalogue and the error box.
+#include "core/batch_context.h"
+#include "core/exports.h"
 #include "errors/messages.h"
-#include "host/batch_context.h"
-#include "host/exports.h"
 #include "platform/platform.h"
 
 using namespace kel;

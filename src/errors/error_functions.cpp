@@ -3,12 +3,12 @@
 
 #include <cstdio>
 
+#include "core/batch_context.h"
 #include "errors/error_handlers.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
 #include "errors/report.h"
-#include "host/batch_context.h"
 
 namespace kel {
 namespace {

@@ -1,7 +1,7 @@
 // The script's error handlers, as far as error reporting needs them.
 #include "errors/error_handlers.h"
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 
 namespace kel {
 

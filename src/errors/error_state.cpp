@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/batch_context.h"
-#include "host/settings.h"
+#include "core/batch_context.h"
+#include "core/settings.h"
 
 namespace kel {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/batch_context.h"
-#include "host/process_state.h"
-#include "host/settings.h"
+#include "core/batch_context.h"
+#include "core/process_state.h"
+#include "core/settings.h"
 #include "platform/platform.h"
 
 namespace kel {

@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/batch_context.h"
 #include "errors/error_box.h"
 #include "errors/error_handlers.h"
 #include "errors/error_numbers.h"
+#include "errors/error_state.h"
 #include "errors/messages.h"
-#include "host/batch_context.h"
 
 namespace kel {
 namespace {

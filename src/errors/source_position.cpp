@@ -6,8 +6,6 @@
 
 #include "errors/error_numbers.h"
 #include "errors/messages.h"
-#include "loader/definitions.h"
-#include "loader/source_lines.h"
 
 namespace kel {
 namespace {
@@ -22,24 +20,6 @@ void AppendWord(char* out, std::size_t size, const char* word) {
 }
 
 }  // namespace
-
-void LocateFailingStatement(BatchContext& context, SourcePosition& position) {
-  position.line = 0;
-  position.markerTag = -1;
-  std::snprintf(position.file, sizeof position.file, "%s", context.scriptPath);
-  position.functionName[0] = '\0';
-  // Outside a run (a load failure, say) there is no text to walk: the script file is all.
-  SourceLine source{};
-  if (CurrentSourceLine(context, context.lineStartOffset, source)) {
-    position.line = static_cast<std::int32_t>(source.line);
-    position.markerTag = source.tag;
-    std::snprintf(position.file, sizeof position.file, "%s", source.file);
-  }
-  if (context.runningFunction != kNoFunction) {
-    if (const UdfRecord* record = DefinitionRecord(context, context.runningFunction))
-      std::snprintf(position.functionName, sizeof position.functionName, "%s", record->name);
-  }
-}
 
 void FormatLineInformation(BatchContext& context, const SourcePosition& position,
                            char* lineInformation, char* fileInformation, std::size_t size) {

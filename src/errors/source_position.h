@@ -1,25 +1,14 @@
-// Where the failing statement stands, and the two lines of the error box that tell it.
+// The two lines of the error box that tell where the failing statement stands.
 #ifndef KEL_ERRORS_SOURCE_POSITION_H
 #define KEL_ERRORS_SOURCE_POSITION_H
 
 #include <cstddef>
 #include <cstdint>
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
+#include "core/statement_position.h"
 
 namespace kel {
-
-constexpr std::size_t kFunctionNameBytes = 32;
-
-struct SourcePosition {
-  std::int32_t line;       // 1-based; 0 when the statement's place is not known
-  std::int32_t markerTag;  // tag of the last marker line passed; -1 when none precedes
-  char file[kPathBytes];   // the source file; the script's own path when no marker precedes
-  char functionName[kFunctionNameBytes];  // the user-defined function being run, or ""
-};
-
-// Works out the position of the statement that failed in the text being run.
-void LocateFailingStatement(BatchContext& context, SourcePosition& position);
 
 // The line information (control 110: "On line 12 of file", "Near line ...", "In file") and the
 // file information (control 111: "In file", "In Routine "name"" or ""), each at most `size`

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 
 namespace kel {
 namespace {

@@ -4,28 +4,29 @@
 #include <ctime>
 #include <random>
 
+#include "builtins/dispatch.h"
+#include "builtins/extender_router.h"
+#include "core/batch_context.h"
+#include "core/exports.h"
+#include "core/hooks.h"
+#include "core/process_state.h"
+#include "core/settings.h"
+#include "errors/error_state.h"
 #include "errors/report.h"
-#include "host/batch_context.h"
-#include "lang/compiled_lines.h"
-#include "host/exports.h"
-#include "host/process_state.h"
 #include "host/pump.h"
-#include "host/run_loop.h"
-#include "host/settings.h"
 #include "lang/array_record.h"
+#include "lang/compiled_lines.h"
+#include "lang/run_loop.h"
 #include "lang/string_heap.h"
+#include "lang/variables.h"
 #include "loader/definitions.h"
 #include "loader/hidden_text.h"
 #include "loader/script_file.h"
 #include "loader/script_text.h"
+#include "loader/source_lines.h"
 #include "platform/platform.h"
 
 namespace kel {
-
-ProcessState& Process() {
-  static ProcessState state{};
-  return state;
-}
 
 namespace {
 
@@ -80,9 +81,20 @@ void CopyHostText(char* out, const char* text) {
   std::snprintf(out, kHostTextBytes, "%s", text ? text : "");
 }
 
+// The routines the language and error layers reach in the layers above them.
+void InstallHooks() {
+  EngineHooks& hooks = Hooks();
+  hooks.fullPump = FullPump;
+  hooks.pumpBetweenStatements = PumpBetweenStatements;
+  hooks.callBuiltin = CallBuiltin;
+  hooks.callHostEntry = CallHostEntry;
+  hooks.locateFailingStatement = LocateFailingStatement;
+}
+
 void SetUpProcessOnce() {
   ProcessState& process = Process();
   if (process.classesRegistered) return;
+  InstallHooks();
   process.system = platform::DetectSystem();
   // The process's generator: seeded from the clock modulo the tick count, never with 1.
   std::uint32_t ticks = platform::TickCount();

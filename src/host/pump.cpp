@@ -1,7 +1,7 @@
 // Message pumping between statements and inside waits.
 #include "host/pump.h"
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 #include "platform/platform.h"
 
 namespace kel {

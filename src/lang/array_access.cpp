@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"

@@ -1,8 +1,8 @@
 // Holder counting and release of array records.
 #include "lang/array_record.h"
 
+#include "core/batch_context.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "platform/platform.h"
 
 namespace kel {

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "builtins/dispatch.h"
+#include "core/batch_context.h"
+#include "core/hooks.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/array_record.h"
 #include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
@@ -415,8 +415,8 @@ void CallNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
         AddArrayHolder(reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
     char name[kNameBytes + 4];
     std::memcpy(name, ActiveLine(context).pool.data() + node.text, node.length + 1);
-    CallBuiltin(context, name, false, node.code, result, arguments, false, node.count,
-                node.types);
+    Hooks().callBuiltin(context, name, false, node.code, result, arguments, false, node.count,
+                        node.types);
     for (int i = 0; i < node.count; ++i)
       if ((arguments[i].value.flags & kValueArray) != 0)
         ReleaseArrayHolder(context, reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));

@@ -5,7 +5,7 @@
 
 #include "lang/compiled_expressions.h"
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 
 namespace kel {
 namespace {

@@ -23,8 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/loader_state.h"
 #include "lang/variables.h"
-#include "loader/loader_state.h"
 
 namespace kel {
 

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "builtins/dispatch.h"
+#include "core/batch_context.h"
+#include "core/hooks.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
-#include "host/batch_context.h"
 #include "lang/array_access.h"
 #include "lang/array_record.h"
 #include "lang/compiled_expressions.h"
@@ -253,7 +253,7 @@ void CallFunction(BatchContext& context, EvalValue& result) {
     return;
   }
   if (readsOwn || objectAccess) {
-    CallBuiltin(context, name, objectAccess, code, result, nullptr, true, 0, types);
+    Hooks().callBuiltin(context, name, objectAccess, code, result, nullptr, true, 0, types);
     if (!HasError(context)) Next(context);  // the closing ")" the function left current
     return;
   }
@@ -293,7 +293,7 @@ void CallFunction(BatchContext& context, EvalValue& result) {
     for (int i = 0; i < count; ++i)
       if ((arguments[i].value.flags & kValueArray) != 0)
         AddArrayHolder(reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
-    CallBuiltin(context, name, false, code, result, arguments, false, count, types);
+    Hooks().callBuiltin(context, name, false, code, result, arguments, false, count, types);
     for (int i = 0; i < count; ++i)
       if ((arguments[i].value.flags & kValueArray) != 0)
         ReleaseArrayHolder(context, reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));

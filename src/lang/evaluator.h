@@ -21,24 +21,12 @@
 
 #include <cstdint>
 
+#include "core/evaluator_state.h"
 #include "lang/value.h"
 
 namespace kel {
 
 struct BatchContext;
-
-struct EvaluatorState {
-  std::uint8_t allowAssign;
-  // Nesting of sub-expressions and calls; bounded so that a deep expression or recursion ends
-  // in an error rather than exhausting the machine stack.
-  std::uint16_t depth;
-  // The assignment target of the main script's statement in progress (frame << 16 | slot), -1
-  // when none; a running user-defined function keeps its own in its record.
-  std::int32_t mainAssignTarget;
-  // Counts the expressions evaluated, so that the run loop can tell a line that only passed
-  // skipped code from one that computed something.
-  std::uint32_t evaluations;
-};
 
 // Evaluates a statement or an expression starting at the current token. With allowAssign a
 // leading "name =" assigns; pointerStatement says the statement began with "*" (already

@@ -1,9 +1,9 @@
 // Enumerations for ForEach: arrays, element by element in row-major order.
 #include "lang/foreach.h"
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/array_record.h"
 #include "lang/string_heap.h"
 

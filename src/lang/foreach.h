@@ -9,21 +9,12 @@
 
 #include <cstdint>
 
+#include "core/control_flow_state.h"
 #include "lang/value.h"
 
 namespace kel {
 
 struct BatchContext;
-struct ArrayRecord;
-
-// One running enumeration. It lives beside the ForEach entry of the structure stack that uses
-// it, and is released when that entry is removed, however the loop ends.
-struct Enumeration {
-  ArrayRecord* array;            // the collection, held while the enumeration is active
-  std::uint32_t next;            // index of the element to fetch next
-  std::uint32_t collectionText;  // heap text of the collection as the ForEach line wrote it
-  std::uint8_t active;
-};
 
 // Starts an enumeration of `collection` (which is left as it was). A value that cannot be
 // enumerated is error 3650; false with the error set.

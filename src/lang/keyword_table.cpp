@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 #include "lang/tokenizer_characters.h"
 #include "lang/value.h"
 #include "lang/variables.h"
@@ -158,7 +158,7 @@ using RowArray = std::array<KelKeywordRow, kKeywordCount>;
 constexpr bool IsOffered(std::size_t code) {
   switch (code) {
 #define KEL_BUILTIN(identifier, routine) case kKeyword##identifier:
-#include "builtins/functions.inc"
+#include "lang/functions.inc"
 #undef KEL_BUILTIN
     return true;
     default:

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/math_error.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"

@@ -7,6 +7,9 @@ target_sources(kelengine PRIVATE
   lang/eval_value.cpp
   lang/evaluator.cpp
   lang/operators.cpp
+  lang/preprocess.cpp
+  lang/run_loop.cpp
+  lang/script_parameters.cpp
   lang/user_functions.cpp
   lang/keyword_table.cpp
   lang/string_heap.cpp

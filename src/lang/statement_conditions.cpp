@@ -1,7 +1,7 @@
 // If, Then, ElseIf, Else and EndIf in block and single-line form; Switch, Case and EndSwitch.
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"

@@ -1,9 +1,9 @@
 // Goto, Gosub and Return; finding a label, and caching the target of a jump in the text.
 #include <cstring>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/statement_handlers.h"

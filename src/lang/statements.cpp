@@ -5,13 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "builtins/extender_router.h"
+#include "core/batch_context.h"
+#include "core/hooks.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
 #include "errors/report.h"
-#include "host/batch_context.h"
-#include "host/pump.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"
@@ -176,7 +175,7 @@ int RunHostCommand(BatchContext& context, EvalValue& result, std::uint16_t code)
     argument.value.textRef = text;
     count = 1;
   }
-  bool called = CallHostEntry(context, code - kHostCodeBase, &argument, count, result);
+  bool called = Hooks().callHostEntry(context, code - kHostCodeBase, &argument, count, result);
   ReleaseEval(context, argument);
   return called && !HasError(context) ? 1 : 0;
 }
@@ -195,7 +194,7 @@ int RunCommand(BatchContext& context, EvalValue& result, StatementRun& run, std:
       platform::Beep();
       return 1;
     case kKeywordYield:
-      FullPump(context);
+      Hooks().fullPump(context);
       return 1;
     default:
       return Fail(context, kErrCommandNotDefined);

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "core/loader_state.h"
 #include "lang/value.h"
-#include "loader/loader_state.h"
 
 namespace kel {
 

@@ -1,8 +1,8 @@
 // The structure stack: opening and closing entries, and what the rest of the engine asks of it.
 #include "lang/structures.h"
 
+#include "core/batch_context.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/keyword_table.h"
 
 namespace kel {

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/compiled_lines.h"
 #include "lang/keyword_table.h"
 #include "lang/tokenizer_characters.h"

@@ -1,6 +1,6 @@
 // The tokenizer's exported entry points, for extenders that read their own arguments.
-#include "host/batch_context.h"
-#include "host/exports.h"
+#include "core/batch_context.h"
+#include "core/exports.h"
 #include "lang/tokenizer.h"
 
 extern "C" {

@@ -6,13 +6,14 @@
 #include <cstring>
 #include <memory>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
-#include "host/run_loop.h"
-#include "host/script_parameters.h"
 #include "lang/eval_value.h"
+#include "lang/run_loop.h"
+#include "lang/script_parameters.h"
 #include "lang/structures.h"
+#include "lang/variables.h"
 #include "loader/definitions.h"
 #include "loader/script_file.h"
 #include "platform/platform.h"

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#include "core/batch_context.h"
+#include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/math_error.h"
-#include "errors/error_numbers.h"
-#include "host/batch_context.h"
 #include "lang/array_record.h"
 #include "lang/string_heap.h"
 #include "platform/platform.h"

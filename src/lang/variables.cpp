@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/batch_context.h"
+#include "core/settings.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
-#include "host/batch_context.h"
-#include "host/settings.h"
 #include "lang/array_access.h"
 #include "lang/array_record.h"
 #include "lang/string_heap.h"

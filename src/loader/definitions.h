@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/batch_context.h"
-#include "lang/variables.h"
-#include "loader/loader_state.h"
+#include "core/batch_context.h"
+#include "core/loader_state.h"
+#include "core/variable_state.h"
 #include "platform/platform.h"
 
 namespace kel {

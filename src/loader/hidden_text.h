@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "loader/loader_state.h"
+#include "core/loader_state.h"
 
 namespace kel {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 #include "loader/script_text.h"
 #include "loader/source_lines.h"
 

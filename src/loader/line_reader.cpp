@@ -1,8 +1,8 @@
 // The line reader.
 #include "loader/line_reader.h"
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
-#include "host/batch_context.h"
 #include "loader/hidden_text.h"
 
 namespace kel {

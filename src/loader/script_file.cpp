@@ -4,11 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/report.h"
-#include "host/batch_context.h"
-#include "host/run_loop.h"
 #include "loader/hidden_text.h"
 #include "loader/includes.h"
 #include "loader/script_text.h"
@@ -93,7 +92,9 @@ void ReleaseScriptText(platform::MemoryHandle handle) {
   platform::GlobalFree(handle);
 }
 
-int LoadScriptFile(BatchContext& context, EvalValue& result, const char* fileName) {
+platform::MemoryHandle ReadScriptFile(BatchContext& context, const char* fileName,
+                                      ScriptText& script) {
+  script = ScriptText{};
   std::size_t size = 0;
   platform::FileReadStatus status = platform::FileReadStatus::Read;
   platform::MemoryHandle file = platform::ReadWholeFileStatus(fileName, &size, &status);
@@ -103,16 +104,15 @@ int LoadScriptFile(BatchContext& context, EvalValue& result, const char* fileNam
     else
       ReportLoadError(context, status == platform::FileReadStatus::NoMemory ? kMsgScriptNoMemory
                                                                             : kMsgScriptReadError);
-    return 0;
+    return nullptr;
   }
   auto* text = static_cast<char*>(platform::GlobalLock(file));
   if (text == nullptr) {
     platform::GlobalFree(file);
     ReportLoadError(context, kMsgScriptLockFailed);
-    return 0;
+    return nullptr;
   }
   platform::MemoryHandle prepared = nullptr;
-  ScriptText script{};
   // The block holds two zero bytes after the file, so the text ends inside it whatever it holds.
   if (!IsEncodedScript(text) && !ConvertWideScript(context, text, size + 2)) {
     ReportLoadError(context, kMsgUnicodeConversion);
@@ -128,10 +128,7 @@ int LoadScriptFile(BatchContext& context, EvalValue& result, const char* fileNam
   }
   platform::GlobalUnlock(file);
   platform::GlobalFree(file);
-  if (prepared == nullptr) return 0;
-  int outcome = RunLoop(context, script, result);
-  ReleaseScriptText(prepared);
-  return outcome;
+  return prepared;
 }
 
 }  // namespace kel

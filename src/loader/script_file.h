@@ -3,8 +3,7 @@
 #ifndef KEL_LOADER_SCRIPT_FILE_H
 #define KEL_LOADER_SCRIPT_FILE_H
 
-#include "lang/value.h"
-#include "loader/loader_state.h"
+#include "core/loader_state.h"
 #include "platform/platform.h"
 
 namespace kel {
@@ -21,9 +20,10 @@ platform::MemoryHandle PrepareScriptText(BatchContext& context, const char* text
                                          ScriptText& prepared);
 void ReleaseScriptText(platform::MemoryHandle handle);
 
-// Loads a script file, prepares it and runs it with the run loop. Returns the run loop's result,
-// or 0 after a reported load error (errNum then holds the load error's number).
-int LoadScriptFile(BatchContext& context, EvalValue& result, const char* fileName);
+// Loads a script file and prepares it like PrepareScriptText. A failure is reported as a load
+// error and gives null (errNum then holds the load error's number).
+platform::MemoryHandle ReadScriptFile(BatchContext& context, const char* fileName,
+                                      ScriptText& prepared);
 
 }  // namespace kel
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 #include "platform/platform.h"
 
 namespace kel {

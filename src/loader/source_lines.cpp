@@ -1,8 +1,10 @@
 // Marker lines and source line numbers.
 #include "loader/source_lines.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "loader/definitions.h"
 #include "loader/hidden_text.h"
 
 namespace kel {
@@ -93,6 +95,24 @@ bool CurrentSourceLine(const BatchContext& context, std::uint32_t offset, Source
   if (context.loader.runText.bytes == nullptr) return false;
   FindSourceLine(context, context.loader.runText, offset, out);
   return true;
+}
+
+void LocateFailingStatement(BatchContext& context, SourcePosition& position) {
+  position.line = 0;
+  position.markerTag = -1;
+  std::snprintf(position.file, sizeof position.file, "%s", context.scriptPath);
+  position.functionName[0] = '\0';
+  // Outside a run (a load failure, say) there is no text to walk: the script file is all.
+  SourceLine source{};
+  if (CurrentSourceLine(context, context.lineStartOffset, source)) {
+    position.line = static_cast<std::int32_t>(source.line);
+    position.markerTag = source.tag;
+    std::snprintf(position.file, sizeof position.file, "%s", source.file);
+  }
+  if (context.runningFunction != kNoFunction) {
+    if (const UdfRecord* record = DefinitionRecord(context, context.runningFunction))
+      std::snprintf(position.functionName, sizeof position.functionName, "%s", record->name);
+  }
 }
 
 }  // namespace kel

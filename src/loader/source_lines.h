@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/batch_context.h"
-#include "loader/loader_state.h"
+#include "core/batch_context.h"
+#include "core/loader_state.h"
+#include "core/statement_position.h"
 
 namespace kel {
 
@@ -38,6 +39,10 @@ void FindSourceLine(const BatchContext& context, const ScriptText& text, std::ui
                     SourceLine& out);
 // The same for the text the innermost run loop is reading; false when none is running.
 bool CurrentSourceLine(const BatchContext& context, std::uint32_t offset, SourceLine& out);
+
+// Works out the position of the statement that failed in the text being run, for the error box:
+// its line and file, and the user-defined function being run.
+void LocateFailingStatement(BatchContext& context, SourcePosition& position);
 
 }  // namespace kel
 

@@ -3,7 +3,6 @@ target_sources(kelengine PRIVATE
   loader/hidden_text.cpp
   loader/includes.cpp
   loader/line_reader.cpp
-  loader/preprocess.cpp
   loader/script_file.cpp
   loader/script_text.cpp
   loader/source_lines.cpp)

@@ -1,7 +1,8 @@
 // The context fixture: the host's call order, through the engine's entry points.
 #include "unit/engine_fixture.h"
 
-#include "host/exports.h"
+#include "core/exports.h"
+#include "errors/error_state.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/string_heap.h"

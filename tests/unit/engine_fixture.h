@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "host/batch_context.h"
-#include "lang/value.h"
+#include "core/batch_context.h"
 #include "kel/kel_host.h"
+#include "lang/value.h"
 #include "platform/platform.h"
 
 namespace kel::testing {

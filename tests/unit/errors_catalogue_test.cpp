@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/exports.h"
 #include "errors/messages.h"
-#include "host/exports.h"
 #include "unit/engine_fixture.h"
 
 namespace kel::testing {

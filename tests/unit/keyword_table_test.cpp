@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 #include "lang/array_record.h"
 #include "lang/keyword_table.h"
 #include "lang/tokenizer.h"

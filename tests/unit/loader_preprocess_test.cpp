@@ -3,8 +3,8 @@
 #include <string>
 
 #include "errors/error_numbers.h"
+#include "lang/preprocess.h"
 #include "lang/variables.h"
-#include "loader/preprocess.h"
 #include "unit/engine_fixture.h"
 #include "unit/loader_support.h"
 

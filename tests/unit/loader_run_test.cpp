@@ -3,14 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "core/exports.h"
 #include "errors/error_numbers.h"
-#include "host/exports.h"
-#include "host/run_loop.h"
 #include "kel/kel_extender.h"
+#include "lang/run_loop.h"
 #include "lang/statements.h"
 #include "lang/variables.h"
 #include "loader/definitions.h"
-#include "loader/script_file.h"
 #include "unit/engine_fixture.h"
 #include "unit/loader_support.h"
 

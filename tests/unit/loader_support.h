@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 #include "loader/hidden_text.h"
 #include "loader/line_reader.h"
 #include "loader/source_lines.h"

@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
+#include "core/batch_context.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/tokenizer.h"

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "host/script_parameters.h"
+#include "lang/script_parameters.h"
 #include "lang/variables.h"
 #include "unit/engine_fixture.h"
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "errors/error_numbers.h"
+#include "errors/error_state.h"
 #include "lang/statements.h"
 #include "lang/structures.h"
 #include "unit/statements_support.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "host/run_loop.h"
 #include "kel/kel_extender.h"
 #include "lang/eval_value.h"
+#include "lang/run_loop.h"
 #include "lang/variables.h"
 #include "unit/engine_fixture.h"
 #include "unit/loader_support.h"

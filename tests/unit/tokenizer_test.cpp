@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/batch_context.h"
+#include "core/exports.h"
 #include "errors/error_numbers.h"
-#include "host/batch_context.h"
-#include "host/exports.h"
 #include "lang/keyword_table.h"
 #include "lang/tokenizer.h"
 #include "lang/variables.h"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "errors/error_numbers.h"
+#include "errors/error_state.h"
 #include "lang/string_heap.h"
 #include "lang/variables.h"
 #include "unit/engine_fixture.h"

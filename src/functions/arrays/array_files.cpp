@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "builtins/function_groups.h"
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
 #include "functions/arrays/array_support.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "lang/string_heap.h"

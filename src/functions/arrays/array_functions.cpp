@@ -4,12 +4,12 @@
 #include <string>
 
 #include "builtins/function_groups.h"
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "functions/arrays/array_support.h"
 #include "functions/strings/item_lists.h"
 #include "functions/strings/text_units.h"
-#include "host/batch_context.h"
 #include "lang/array_access.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "builtins/function_groups.h"
+#include "core/batch_context.h"
 #include "errors/error_state.h"
 #include "functions/arrays/array_support.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"

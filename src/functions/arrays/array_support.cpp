@@ -3,9 +3,9 @@
 
 #include <cstring>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/array_access.h"
 #include "lang/eval_value.h"
 #include "lang/string_heap.h"

@@ -4,9 +4,9 @@
 
 #include <cmath>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"

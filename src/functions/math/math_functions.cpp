@@ -6,12 +6,12 @@
 #include <limits>
 
 #include "builtins/function_groups.h"
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/math_error.h"
 #include "functions/math/elementary.h"
 #include "functions/math/math_aggregates.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 

@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "builtins/function_groups.h"
+#include "core/batch_context.h"
+#include "core/process_state.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "functions/strings/text_units.h"
-#include "host/batch_context.h"
-#include "host/process_state.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "platform/platform.h"

@@ -8,11 +8,11 @@
 
 #include <cstring>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "functions/strings/item_lists.h"
 #include "functions/strings/text_units.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 
 namespace kel {

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "builtins/function_groups.h"
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "functions/strings/item_csv.h"
 #include "functions/strings/item_lists.h"
 #include "functions/strings/text_units.h"
 #include "functions/strings/wildcard.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "platform/platform.h"

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "functions/strings/item_memo.h"
+#include "core/item_memo.h"
 #include "functions/strings/text_units.h"
 
 namespace kel {

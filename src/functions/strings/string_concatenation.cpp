@@ -1,11 +1,11 @@
 // StrCat: reads, evaluates and joins its own arguments, up to 1024 of them.
 #include <cstring>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "functions/strings/string_routines.h"
 #include "functions/strings/text_units.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"

@@ -3,15 +3,15 @@
 #include <cstring>
 
 #include "builtins/function_groups.h"
+#include "core/batch_context.h"
+#include "core/process_state.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "functions/strings/string_routines.h"
 #include "functions/strings/text_units.h"
-#include "host/batch_context.h"
-#include "host/process_state.h"
-#include "host/script_parameters.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
+#include "lang/script_parameters.h"
 #include "platform/platform.h"
 
 namespace kel {

@@ -4,13 +4,13 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "functions/strings/string_routines.h"
 #include "functions/strings/text_search.h"
 #include "functions/strings/text_units.h"
 #include "functions/strings/wildcard.h"
-#include "host/batch_context.h"
 #include "lang/eval_value.h"
 
 namespace kel {

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
+#include "core/batch_context.h"
+#include "core/process_state.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
-#include "host/process_state.h"
 #include "lang/eval_value.h"
 #include "lang/string_heap.h"
 

@@ -1,6 +1,6 @@
 // Names of the engine's settings file and its sections.
-#ifndef KEL_HOST_SETTINGS_H
-#define KEL_HOST_SETTINGS_H
+#ifndef KEL_CORE_SETTINGS_H
+#define KEL_CORE_SETTINGS_H
 
 namespace kel {
 
@@ -11,4 +11,4 @@ constexpr char kSettingsCore[] = "KELCORE1";
 
 }  // namespace kel
 
-#endif  // KEL_HOST_SETTINGS_H
+#endif  // KEL_CORE_SETTINGS_H

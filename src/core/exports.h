@@ -1,6 +1,6 @@
 // The entry points the engine library exports to hosts and extenders, by their plain names.
-#ifndef KEL_HOST_EXPORTS_H
-#define KEL_HOST_EXPORTS_H
+#ifndef KEL_CORE_EXPORTS_H
+#define KEL_CORE_EXPORTS_H
 
 #include <cstdint>
 
@@ -50,4 +50,4 @@ KEL_EXPORT std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t 
 
 }  // extern "C"
 
-#endif  // KEL_HOST_EXPORTS_H
+#endif  // KEL_CORE_EXPORTS_H

@@ -1,7 +1,7 @@
 // The loader's part of the BatchContext: recorded definitions, the line reader's pending error,
 // the substitution buffers and the text the run loop is reading.
-#ifndef KEL_LOADER_LOADER_STATE_H
-#define KEL_LOADER_LOADER_STATE_H
+#ifndef KEL_CORE_LOADER_STATE_H
+#define KEL_CORE_LOADER_STATE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -51,4 +51,4 @@ struct LoaderState {
 
 }  // namespace kel
 
-#endif  // KEL_LOADER_LOADER_STATE_H
+#endif  // KEL_CORE_LOADER_STATE_H

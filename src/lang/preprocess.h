@@ -1,6 +1,6 @@
 // Line preprocessing: %name% substitution and run-time #include lines.
-#ifndef KEL_LOADER_PREPROCESS_H
-#define KEL_LOADER_PREPROCESS_H
+#ifndef KEL_LANG_PREPROCESS_H
+#define KEL_LANG_PREPROCESS_H
 
 namespace kel {
 
@@ -19,4 +19,4 @@ int PreprocessLine(BatchContext& context, char* line);
 
 }  // namespace kel
 
-#endif  // KEL_LOADER_PREPROCESS_H
+#endif  // KEL_LANG_PREPROCESS_H

@@ -1,7 +1,7 @@
 // Where ItemExtract and ItemExtractCsv last found an item, so that a script walking a list by
 // index goes on from there instead of from the list's start. Plain data: it lives in the context.
-#ifndef KEL_FUNCTIONS_STRINGS_ITEM_MEMO_H
-#define KEL_FUNCTIONS_STRINGS_ITEM_MEMO_H
+#ifndef KEL_CORE_ITEM_MEMO_H
+#define KEL_CORE_ITEM_MEMO_H
 
 #include <cstdint>
 
@@ -27,4 +27,4 @@ enum ItemMemoKind : int { kItemMemoList = 0, kItemMemoCsv = 1, kItemMemoCount = 
 
 }  // namespace kel
 
-#endif  // KEL_FUNCTIONS_STRINGS_ITEM_MEMO_H
+#endif  // KEL_CORE_ITEM_MEMO_H

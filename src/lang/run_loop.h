@@ -1,10 +1,10 @@
 // The run loop: fetches the lines of a script text and hands each statement to the statement
 // runner.
-#ifndef KEL_HOST_RUN_LOOP_H
-#define KEL_HOST_RUN_LOOP_H
+#ifndef KEL_LANG_RUN_LOOP_H
+#define KEL_LANG_RUN_LOOP_H
 
+#include "core/loader_state.h"
 #include "lang/value.h"
-#include "loader/loader_state.h"
 
 namespace kel {
 
@@ -17,6 +17,10 @@ struct BatchContext;
 // a stop), and any other value the statement runner ended it with (-1: a Return left the body).
 int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result);
 
+// Loads a script file, prepares it and runs it with the run loop. Returns the run loop's result,
+// or 0 after a reported load error (errNum then holds the load error's number).
+int LoadScriptFile(BatchContext& context, EvalValue& result, const char* fileName);
+
 }  // namespace kel
 
-#endif  // KEL_HOST_RUN_LOOP_H
+#endif  // KEL_LANG_RUN_LOOP_H

@@ -1,10 +1,10 @@
 // The script-parameter splitter shared by Call, ParseData and the host.
-#include "host/script_parameters.h"
+#include "lang/script_parameters.h"
 
 #include <cstdio>
 #include <string>
 
-#include "host/batch_context.h"
+#include "core/batch_context.h"
 #include "lang/variables.h"
 
 namespace kel {

@@ -3,20 +3,20 @@
 //
 // The record stays plain data (no constructors, no owning members) because the host owns its
 // memory, hands it over as a movable handle and may free it without calling the engine.
-#ifndef KEL_HOST_BATCH_CONTEXT_H
-#define KEL_HOST_BATCH_CONTEXT_H
+#ifndef KEL_CORE_BATCH_CONTEXT_H
+#define KEL_CORE_BATCH_CONTEXT_H
 
 #include <cstdint>
 #include <type_traits>
 
-#include "errors/error_state.h"
-#include "functions/strings/item_memo.h"
+#include "core/control_flow_state.h"
+#include "core/error_record.h"
+#include "core/evaluator_state.h"
+#include "core/item_memo.h"
+#include "core/loader_state.h"
+#include "core/tokenizer_state.h"
+#include "core/variable_state.h"
 #include "kel/kel_host.h"
-#include "lang/evaluator.h"
-#include "lang/structures.h"
-#include "lang/tokenizer.h"
-#include "lang/variables.h"
-#include "loader/loader_state.h"
 #include "platform/platform.h"
 
 namespace kel {
@@ -130,4 +130,4 @@ static_assert(sizeof(BatchContext) <= KEL_CONTEXT_BYTES, "the host's context blo
 
 }  // namespace kel
 
-#endif  // KEL_HOST_BATCH_CONTEXT_H
+#endif  // KEL_CORE_BATCH_CONTEXT_H

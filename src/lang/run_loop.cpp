@@ -1,21 +1,22 @@
 // The run loop.
-#include "host/run_loop.h"
+#include "lang/run_loop.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "core/batch_context.h"
+#include "core/hooks.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/report.h"
-#include "host/batch_context.h"
-#include "host/pump.h"
 #include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
+#include "lang/preprocess.h"
 #include "lang/statements.h"
 #include "lang/structures.h"
 #include "loader/definitions.h"
 #include "loader/line_reader.h"
-#include "loader/preprocess.h"
+#include "loader/script_file.h"
 
 namespace kel {
 namespace {
@@ -115,7 +116,7 @@ LineOutcome HandleLine(BatchContext& context, const ScriptText& text, EvalValue&
     outcome = status;
     return LineOutcome::End;
   }
-  PumpBetweenStatements(context);
+  Hooks().pumpBetweenStatements(context);
   if (!context.stopRequested) return LineOutcome::Next;
   if (context.stopByUser && context.announceStop && (context.breakFlags & kNoStopMessage) == 0) {
     ReportLineError(context, line, kMsgTerminatedByUser, kClassSevere);
@@ -272,6 +273,15 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
   context.lineStartOffset = lineStart;
   context.nextLineOffset = nextOffset;
   loader.runText = outer;
+  return outcome;
+}
+
+int LoadScriptFile(BatchContext& context, EvalValue& result, const char* fileName) {
+  ScriptText script{};
+  platform::MemoryHandle prepared = ReadScriptFile(context, fileName, script);
+  if (prepared == nullptr) return 0;
+  int outcome = RunLoop(context, script, result);
+  ReleaseScriptText(prepared);
   return outcome;
 }
 

@@ -1,12 +1,12 @@
 // Line preprocessing.
-#include "loader/preprocess.h"
+#include "lang/preprocess.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
-#include "host/batch_context.h"
 #include "lang/variables.h"
 #include "loader/includes.h"
 

@@ -1,6 +1,6 @@
 // State shared by every context of the process: written once, then only read.
-#ifndef KEL_HOST_PROCESS_STATE_H
-#define KEL_HOST_PROCESS_STATE_H
+#ifndef KEL_CORE_PROCESS_STATE_H
+#define KEL_CORE_PROCESS_STATE_H
 
 #include <atomic>
 
@@ -19,4 +19,4 @@ ProcessState& Process();
 
 }  // namespace kel
 
-#endif  // KEL_HOST_PROCESS_STATE_H
+#endif  // KEL_CORE_PROCESS_STATE_H

@@ -1,6 +1,6 @@
 // Splitting a command line into the variables param1..paramN and Param0.
-#ifndef KEL_HOST_SCRIPT_PARAMETERS_H
-#define KEL_HOST_SCRIPT_PARAMETERS_H
+#ifndef KEL_LANG_SCRIPT_PARAMETERS_H
+#define KEL_LANG_SCRIPT_PARAMETERS_H
 
 namespace kel {
 
@@ -14,4 +14,4 @@ int SplitParameters(BatchContext& context, const char16_t* text);
 
 }  // namespace kel
 
-#endif  // KEL_HOST_SCRIPT_PARAMETERS_H
+#endif  // KEL_LANG_SCRIPT_PARAMETERS_H

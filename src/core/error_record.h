@@ -1,0 +1,44 @@
+// The error part of the BatchContext: the statement's error number, the error settings and the
+// texts of the last report. Raising, testing and reporting errors is in src/errors.
+#ifndef KEL_CORE_ERROR_RECORD_H
+#define KEL_CORE_ERROR_RECORD_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace kel {
+
+constexpr std::size_t kMoreErrorInfoBytes = 1025;
+constexpr std::size_t kUserErrorTextBytes = 256;
+constexpr std::size_t kErrorTextBytes = 2050;
+constexpr std::size_t kErrorLogFileBytes = 260;
+constexpr std::size_t kHelpPageAddressBytes = 256;
+constexpr std::size_t kHostVersionBytes = 256;
+
+struct ErrorState {
+  std::uint32_t errNum;      // the statement's error; 0 = none
+  std::int32_t lastErrNum;   // the last error reported to the script
+  std::int32_t userErrCode;  // companion code of extender and user errors
+  char userErrText[kUserErrorTextBytes];
+  platform::MemoryHandle moreErrorInfo;  // up to 1024 characters, or none
+  std::int32_t errorMode;                // @OFF 0, @CANCEL 1, @NOTIFY 2
+  std::int32_t quietErrors;              // report to the log and the host instead of a box
+  char errorLogFile[kErrorLogFileBytes];
+  std::int32_t helpPageOn;
+  char helpPageAddress[kHelpPageAddressBytes];
+  char errorLine[kErrorTextBytes];
+  char errorHeadline[kErrorTextBytes];
+  // The last report's line and headline are waiting for the host to read them back.
+  std::int32_t reportKept;
+  // Set by ErrorEvent when its box let the user go on: the statement runner then carries on
+  // with the next statement although 9016 stands.
+  std::int32_t statementContinues;
+  // The host's version text (DLLServices request 0), shown in the error box.
+  char hostVersion[kHostVersionBytes];
+};
+
+}  // namespace kel
+
+#endif  // KEL_CORE_ERROR_RECORD_H

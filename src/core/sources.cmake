@@ -1,0 +1,3 @@
+target_sources(kelengine PRIVATE
+  core/hooks.cpp
+  core/process_state.cpp)
