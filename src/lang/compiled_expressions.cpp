@@ -386,7 +386,9 @@ void ReadVariableNode(BatchContext& context, std::uint32_t index, EvalValue& res
   std::uint16_t slot = EnsureNameSlot(context, name, line.nodes[index].slotHint);
   if (slot == kNoSlot) return;
   line.nodes[index].slotHint = slot;
-  slot = FindVariable(context, name, slot, true);
+  // A name without a value is reported as the evaluator reports it.
+  if ((context.varSlots[slot].value.flags & kValueHolding) == 0)
+    slot = FindVariable(context, name, slot, true);
   if (slot == kNoSlot) return;
   BorrowVariable(context, context.varSlots[slot].value, slot, context.currentFrame, result);
 }

@@ -62,14 +62,19 @@ CompiledLine* LineCache::Add(std::uint32_t readOffset, std::uint32_t lineStart,
     entry->kind = LineKind::kStatement;
   CompiledLine* added = entry.get();
   auto& slot = lines_[readOffset];
-  if (slot) retired_.push_back(std::move(slot));
+  if (slot) {
+    slot->retired = true;
+    retired_.push_back(std::move(slot));
+  }
   slot = std::move(entry);
   return added;
 }
 
 void LineCache::Forget() {
-  for (auto& [offset, line] : lines_)
+  for (auto& [offset, line] : lines_) {
+    line->retired = true;
     retired_.push_back(std::move(line));
+  }
   lines_.clear();
 }
 

@@ -130,6 +130,11 @@ struct CompiledLine {
   std::deque<CachedToken> tokens;  // a deque: a token's address stays while tokens are added
   std::string pool;  // the tokens' texts
   std::vector<SkipMemo> skips;
+  // The line read after this one the last time, and the offset it was read from: the loop and
+  // the jump that run again and again find their line without a lookup.
+  CompiledLine* follower = nullptr;
+  std::uint32_t followerOffset = 0;
+  bool retired = false;  // the text was rewritten: the line is kept only for suspended callers
   // Compiled expressions and their nodes; deques, since an evaluation suspended in a call may
   // still index them while the line compiles another expression.
   std::deque<CompiledExpression> expressions;

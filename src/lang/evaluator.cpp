@@ -886,7 +886,7 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   } else {
     slot = token.tokenSlot < context.varCount &&
                    context.varSlots[token.tokenSlot].value.flags != 0 &&
-                   std::strcmp(context.varSlots[token.tokenSlot].slotName, token.nameBuffer) == 0
+                   SlotNameIs(context.varSlots[token.tokenSlot].slotName, token.nameBuffer)
                ? token.tokenSlot
                : FindSlot(context, token.nameBuffer);
     if (slot == kNoSlot) return Fail(context, kErrUndefinedVariable);

@@ -225,9 +225,21 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
   std::uint32_t nextOffset = 0, lineStart = 0;
   int outcome = 1;
   bool ranToEnd = true;
+  CompiledLine* previous = nullptr;
   for (;;) {
     const std::uint32_t readOffset = nextOffset;
-    CompiledLine* compiled = cache->Find(readOffset);
+    CompiledLine* compiled;
+    if (previous != nullptr && previous->followerOffset == readOffset &&
+        previous->follower != nullptr && !previous->follower->retired) {
+      compiled = previous->follower;
+    } else {
+      compiled = cache->Find(readOffset);
+      if (previous != nullptr && !previous->retired) {
+        previous->follower = compiled;
+        previous->followerOffset = readOffset;
+      }
+    }
+    previous = compiled;
     if (compiled != nullptr) {
       if (skip.Pass(context, compiled, readOffset, nextOffset)) continue;
       std::memcpy(line, compiled->text.data(), compiled->text.size() + 1);
@@ -237,8 +249,10 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
     } else {
       if (ReadLine(context, line, kLineBufferBytes, text, lineStart, nextOffset) == 0) break;
       // A line too long is read again each time, so that its error is raised each time.
-      if (loader.pendingLineError == 0)
+      if (loader.pendingLineError == 0) {
         compiled = cache->Add(readOffset, lineStart, nextOffset, line);
+        previous = compiled;
+      }
       if (skip.Pass(context, compiled, readOffset, nextOffset)) continue;
     }
     context.lineStartOffset = lineStart;

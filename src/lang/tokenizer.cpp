@@ -172,7 +172,7 @@ void ParkDereferenceName(BatchContext& context, const char* name) {
 // extender or Drop may have changed the table since, and another frame has its own table.
 bool SlotHolds(const BatchContext& context, std::uint16_t slot, const char* name) {
   return slot < context.varCount && context.varSlots[slot].value.flags != 0 &&
-         std::strcmp(context.varSlots[slot].slotName, name) == 0;
+         SlotNameIs(context.varSlots[slot].slotName, name);
 }
 
 // A name read for the first time gets a slot without a value (or, as the target of "&", an

@@ -92,7 +92,7 @@ std::uint16_t FindVariable(BatchContext& context, const char* name, std::uint16_
   VariableSlot* slots = context.varSlots;
   std::uint16_t slot = hint;
   if (slots == nullptr || slot >= context.varCount || slots[slot].value.flags == 0 ||
-      std::strcmp(slots[slot].slotName, name) != 0)
+      !SlotNameIs(slots[slot].slotName, name))
     slot = FindSlot(context, name);
   if (slot == kNoSlot) {
     SetError(context, kErrUndefinedVariable);

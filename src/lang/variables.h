@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/variable_state.h"
 #include "lang/value.h"
@@ -32,6 +33,14 @@ struct PointerTarget {
   char name[kNameBytes];
 };
 
+// True when a slot name is `name`. Both are zero-padded to their kNameBytes bytes where the
+// tokenizer and the compiled lines keep them (as every slot keeps its own), so comparing the
+// bytes settles the usual case at once; the text compare covers a name written otherwise.
+inline bool SlotNameIs(const char* slotName, const char* paddedName) {
+  return std::memcmp(slotName, paddedName, kNameBytes) == 0 ||
+         std::strcmp(slotName, paddedName) == 0;
+}
+
 // Folds a name of any length into at most 30 lower-case characters (the by-name operations'
 // rule); `out` gets kNameBytes bytes.
 void FoldName(const char* name, std::size_t length, char* out);
@@ -39,7 +48,8 @@ void FoldName(const char* name, std::size_t length, char* out);
 std::uint16_t FindSlot(BatchContext& context, const char* name);
 std::uint16_t find_var(BatchContext& context, const char* name, bool report);
 // find_var for a lower-case name that was last found in slot `hint` (kNoSlot: unknown); the
-// hint is checked before it is trusted.
+// hint is checked before it is trusted. With a hint the name must be zero-padded to
+// kNameBytes bytes.
 std::uint16_t FindVariable(BatchContext& context, const char* name, std::uint16_t hint,
                            bool report);
 // Finds the slot of a folded name or makes one with the no-value bit; kNoSlot and 3097 when
