@@ -7,6 +7,7 @@
 #include "core/hooks.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "errors/math_error.h"
 #include "lang/array_record.h"
 #include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
@@ -427,6 +428,56 @@ void CallNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
     ReleaseEval(context, arguments[i]);
 }
 
+// Two plain integers: the sums, differences, products and comparisons that loops compute all the
+// time, with the operators' own results (32-bit wrap-around, 1 or 0). False for anything else.
+bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left,
+                     std::int32_t right) {
+  const auto a = static_cast<std::uint32_t>(left.value.intValue);
+  const auto b = static_cast<std::uint32_t>(right);
+  const std::int32_t x = left.value.intValue;
+  std::int32_t out;
+  switch (op) {
+    case kKeywordPlus:
+      out = static_cast<std::int32_t>(a + b);
+      break;
+    case kKeywordMinus:
+      out = static_cast<std::int32_t>(a - b);
+      break;
+    case kKeywordAsterisk:
+      out = static_cast<std::int32_t>(a * b);
+      break;
+    case kKeywordEqual:
+      out = x == right ? 1 : 0;
+      break;
+    case kKeywordNotEqual:
+    case kKeywordLessGreater:
+      out = x != right ? 1 : 0;
+      break;
+    case kKeywordLess:
+      out = x < right ? 1 : 0;
+      break;
+    case kKeywordLessEqual:
+      out = x <= right ? 1 : 0;
+      break;
+    case kKeywordGreater:
+      out = x > right ? 1 : 0;
+      break;
+    case kKeywordGreaterEqual:
+      out = x >= right ? 1 : 0;
+      break;
+    default:
+      return false;
+  }
+  left.value.intValue = out;
+  left.originElement = 0;
+  left.originSlot = kOriginNone;
+  left.originFrame = kOriginNone;
+  left.borrowed = 0;
+  // The arithmetic routines hand over whatever the math-error slot holds after each operation.
+  if (op == kKeywordPlus || op == kKeywordMinus || op == kKeywordAsterisk) TakeMathError(context);
+  return true;
+}
+
 }  // namespace
 
 const CompiledExpression* CurrentCompiledExpression(BatchContext& context) {
@@ -491,6 +542,10 @@ void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result)
       EvalValue operand;
       ResetEval(operand);
       EvaluateNode(context, right, operand);
+      if (!HasError(context) && result.value.flags == kValueInteger &&
+          operand.value.flags == kValueInteger &&
+          IntegerShortcut(context, op, result, operand.value.intValue))
+        return;
       if (!HasError(context)) {
         if (comparison)
           CompareValues(context, op, result, operand, true, false);

@@ -270,6 +270,7 @@ bool ScanOperator(BatchContext& context, const char* start) {
 }  // namespace
 
 std::uint16_t EnsureNameSlot(BatchContext& context, const char* name, std::uint16_t hint) {
+  if (context.varSlots != nullptr && SlotHolds(context, hint, name)) return hint;
   TokenizerState& tokenizer = context.tokenizer;
   std::uint8_t pointer = tokenizer.pendingPointer;
   tokenizer.pendingPointer = 0;
