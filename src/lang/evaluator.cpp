@@ -873,6 +873,10 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
 
   if (token.tokenKind != kTokenVariable && !pointerStatement) return EvalLogical(context, result);
   if (token.tokenKind != kTokenVariable && !elementReference) return Fail(context, kErrNotPointer);
+  // Where no assignment may stand, a compiled expression that begins with a name is computed at
+  // once (it was compiled only because no "=" follows the name).
+  if (!allowAssign && !pointerStatement && CurrentCompiledExpression(context) != nullptr)
+    return EvalLogical(context, result);
 
   // The target: the named variable, or the one a pointer variable names.
   char targetName[kNameBytes];
