@@ -104,6 +104,47 @@ TEST_F(HostTest, TheHostCallOrderRunsAScriptAndShutsDown) {
   EXPECT_EQ(RunText("", 1), 0) << "a context that was shut down runs nothing";
 }
 
+// The variable table is the host's memory: a host may move variables between runs, and a line
+// that has run before (a subroutine's body, kept from run to run) must still find its own.
+TEST_F(HostTest, AVariableTheHostMovesBetweenRunsIsFound) {
+  std::int32_t slotBytes = StartContext();
+  auto services =
+      reinterpret_cast<KelDllServicesFn>(platform::FindSymbol(library_, "DLLServices"));
+  ASSERT_NE(services, nullptr);
+  auto text = [&](const char* name) {
+    char value[64] = {};
+    services(context_, 2, reinterpret_cast<std::intptr_t>(name),
+             reinterpret_cast<std::intptr_t>(value), sizeof value, 0);
+    return std::string(value);
+  };
+  const char first[] =
+      "#DefineSubroutine bump()\ncounter = counter + 1\n#EndSubroutine\n"
+      "other = 100\ncounter = 1\nbump()\n";
+  ASSERT_EQ(RunText(first, sizeof first), 1);
+  ASSERT_EQ(text("counter"), "2");
+  ASSERT_EQ(text("other"), "100");
+  // Swap the slots of the two variables, names and values, as a host may.
+  auto* table = static_cast<char*>(platform::GlobalLock(table_));
+  const std::size_t bytes = static_cast<std::size_t>(slotBytes);
+  auto slotOf = [&](const char* name) -> char* {
+    for (int i = 0; i < 100; ++i)
+      if (std::strcmp(table + i * bytes + bytes - 32, name) == 0) return table + i * bytes;
+    return nullptr;
+  };
+  char* counter = slotOf("counter");
+  char* other = slotOf("other");
+  ASSERT_NE(counter, nullptr);
+  ASSERT_NE(other, nullptr);
+  std::string swap(counter, bytes);
+  std::memcpy(counter, other, bytes);
+  std::memcpy(other, swap.data(), bytes);
+  platform::GlobalUnlock(table_);
+  const char second[] = "bump()\nbump()\n";
+  ASSERT_EQ(RunText(second, sizeof second), 1);
+  EXPECT_EQ(text("counter"), "4");
+  EXPECT_EQ(text("other"), "100");
+}
+
 TEST_F(HostTest, BadHandlesAndModesAreRefused) {
   EXPECT_EQ(init_(nullptr, nullptr, 0, KEL_MODE_CONTEXT, 0, nullptr, 0), 0);
   EXPECT_EQ(init_(nullptr, nullptr, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 0);
