@@ -80,9 +80,8 @@ class Compiler {
       : context_(context), line_(line), reader_(reader) {}
 
   std::uint32_t Logical() {
-    return Level(&Compiler::Bitwise, [](std::uint16_t c) {
-      return c == kKeywordLogicalAnd || c == kKeywordLogicalOr;
-    });
+    return Level(&Compiler::Bitwise,
+                 [](std::uint16_t c) { return c == kKeywordLogicalAnd || c == kKeywordLogicalOr; });
   }
 
  private:
@@ -128,9 +127,8 @@ class Compiler {
     return Level(&Compiler::Shift, [](std::uint16_t c) { return c == kKeywordColon; });
   }
   std::uint32_t Shift() {
-    return Level(&Compiler::Additive, [](std::uint16_t c) {
-      return c == kKeywordShiftLeft || c == kKeywordShiftRight;
-    });
+    return Level(&Compiler::Additive,
+                 [](std::uint16_t c) { return c == kKeywordShiftLeft || c == kKeywordShiftRight; });
   }
   std::uint32_t Additive() {
     return Level(&Compiler::Multiplicative,
@@ -232,8 +230,7 @@ class Compiler {
   // An argument or a parenthesised expression is a statement of its own to the evaluator, in
   // which "name =" would be an assignment it refuses.
   std::uint32_t Argument() {
-    if (reader_.Current().kind == kTokenKeyword &&
-        reader_.Current().code == kObjectReferenceCode)
+    if (reader_.Current().kind == kTokenKeyword && reader_.Current().code == kObjectReferenceCode)
       return kNoNode;
     std::uint32_t node = Logical();
     if (node != kNoNode && reader_.IsKeyword(kKeywordAssign)) return kNoNode;
@@ -342,7 +339,8 @@ std::int32_t Compile(BatchContext& context, CompiledLine& line, const CachedToke
 }
 
 // "name = expression" with nothing after the expression.
-std::int32_t CompileAssignment(BatchContext& context, CompiledLine& line, const CachedToken& first) {
+std::int32_t CompileAssignment(BatchContext& context, CompiledLine& line,
+                               const CachedToken& first) {
   if (first.kind != kTokenVariable) return -1;
   TokenReader reader(line);
   reader.Start(first);
@@ -430,8 +428,7 @@ void CallNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
 
 // Two plain integers: the sums, differences, products and comparisons that loops compute all the
 // time, with the operators' own results (32-bit wrap-around, 1 or 0). False for anything else.
-bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left,
-                     std::int32_t right) {
+bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left, std::int32_t right) {
   const auto a = static_cast<std::uint32_t>(left.value.intValue);
   const auto b = static_cast<std::uint32_t>(right);
   const std::int32_t x = left.value.intValue;

@@ -127,8 +127,8 @@ struct CompiledLine {
   Vocabulary vocabulary;
   std::string text;                    // the line as read, without its line end
   std::vector<std::uint16_t> tokenAt;  // position in the line -> token index + 1 (0: none)
-  std::deque<CachedToken> tokens;  // a deque: a token's address stays while tokens are added
-  std::string pool;  // the tokens' texts
+  std::deque<CachedToken> tokens;      // a deque: a token's address stays while tokens are added
+  std::string pool;                    // the tokens' texts
   std::vector<SkipMemo> skips;
   // The line read after this one the last time, and the offset it was read from: the loop and
   // the jump that run again and again find their line without a lookup.

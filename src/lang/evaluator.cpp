@@ -772,9 +772,9 @@ Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& resul
     ReleaseEval(context, addition);
     return Append::kDone;
   }
-  const bool wide = ((addition.value.flags & kValueWideText) != 0 &&
-                     (addition.value.flags & kValueText) == 0) ||
-                    (addition.value.flags & kValueObject) != 0;
+  const bool wide =
+      ((addition.value.flags & kValueWideText) != 0 && (addition.value.flags & kValueText) == 0) ||
+      (addition.value.flags & kValueObject) != 0;
   if (wide) {
     BorrowVariable(context, target.value, slot, context.currentFrame, result);
     ConcatValues(context, result, addition);
@@ -906,8 +906,8 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
     void* compiled;
     std::uint16_t slot;
     char name[kNameBytes];
-  } saved{token.tokenKind, token.tokenCode, token.tokenStart, token.cachedToken, token.tokenSlot,
-          {}};
+  } saved{token.tokenKind,   token.tokenCode, token.tokenStart,
+          token.cachedToken, token.tokenSlot, {}};
   std::memcpy(saved.name, token.nameBuffer, kNameBytes);
   if (!Next(context)) return;
   if (!IsKeyword(context, kKeywordAssign)) {
@@ -927,8 +927,7 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   RecordAssignTarget(context, targetFrame, slot);
   if (!Next(context)) return;
   if (!pointerStatement) {
-    Append append =
-        AppendInPlace(context, slot, result, CurrentCompiledExpression(context), true);
+    Append append = AppendInPlace(context, slot, result, CurrentCompiledExpression(context), true);
     if (append == Append::kDone) return;
     if (append == Append::kNotApplicable) EvalLogical(context, result);
   } else {

@@ -138,7 +138,8 @@ class SkipWatch {
   bool Pass(BatchContext& context, CompiledLine* line, std::uint32_t readOffset,
             std::uint32_t& nextOffset) {
     // Lines inside a definition block are not run at all; no skip is remembered across them.
-    if (line == nullptr || context.loader.udfDefining != 0 || !InnermostStructureSkipping(context)) {
+    if (line == nullptr || context.loader.udfDefining != 0 ||
+        !InnermostStructureSkipping(context)) {
       active_ = false;
       return false;
     }

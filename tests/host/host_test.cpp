@@ -108,8 +108,7 @@ TEST_F(HostTest, TheHostCallOrderRunsAScriptAndShutsDown) {
 // that has run before (a subroutine's body, kept from run to run) must still find its own.
 TEST_F(HostTest, AVariableTheHostMovesBetweenRunsIsFound) {
   std::int32_t slotBytes = StartContext();
-  auto services =
-      reinterpret_cast<KelDllServicesFn>(platform::FindSymbol(library_, "DLLServices"));
+  auto services = reinterpret_cast<KelDllServicesFn>(platform::FindSymbol(library_, "DLLServices"));
   ASSERT_NE(services, nullptr);
   auto text = [&](const char* name) {
     char value[64] = {};

@@ -89,10 +89,11 @@ void Extract(BatchContext& context, EvalValue& result, EvalValue* arguments) {
   const bool remembered =
       textRef != 0 && memo.textRef == textRef && memo.wide == (sizeof(Unit) == 2 ? 1 : 0);
   ListCall<Unit> call =
-      remembered ? ListCall<Unit>(context, TextSpan<Unit>{reinterpret_cast<const Unit*>(
-                                                              context.heapBase + textRef),
-                                                          memo.length})
-                 : ListCall<Unit>(context, arguments[1]);
+      remembered
+          ? ListCall<Unit>(context,
+                           TextSpan<Unit>{reinterpret_cast<const Unit*>(context.heapBase + textRef),
+                                          memo.length})
+          : ListCall<Unit>(context, arguments[1]);
   if (!call.ReadDelimiterArgument(context, arguments[2])) return;
   std::int64_t index = arguments[0].value.intValue;
   std::int64_t known = 1;
