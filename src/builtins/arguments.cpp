@@ -13,10 +13,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kHintArgumentNotConverted = 9503;
-constexpr std::uint32_t kErrNotArray = 3650;
-constexpr std::uint32_t kErrNotVariant = 3732;
-
 bool IsWideOnly(const Value& value) {
   return (value.flags & kValueWideText) != 0 && (value.flags & kValueText) == 0;
 }
@@ -41,7 +37,7 @@ bool ToArgumentInteger(BatchContext& context, EvalValue& argument, int index) {
   if (HasError(context)) return false;
   // The argument's number helps find which of several arguments was wrong.
   char format[128], hint[160];
-  LoadMessage(context, kHintArgumentNotConverted, format, sizeof format);
+  LoadMessage(context, kMsgHintArgumentNotConverted, format, sizeof format);
   std::snprintf(hint, sizeof hint, format, index + 1);
   AppendMoreErrorInfo(context, hint);
   return Fail(context, kErrNotNumber);
@@ -73,7 +69,7 @@ bool ConvertArgument(BatchContext& context, EvalValue& argument, std::uint32_t t
       if (ToFloat(context, argument.value)) return true;
       return HasError(context) ? false : Fail(context, kErrNotFloat);
     case kArgumentArray:
-      return (argument.value.flags & kValueArray) != 0 || Fail(context, kErrNotArray);
+      return (argument.value.flags & kValueArray) != 0 || Fail(context, kErrVariableNotArray);
     case kArgumentVariant:
       // Variants belong to the automation support, which this build does not have.
       return Fail(context, kErrNotVariant);

@@ -5,6 +5,7 @@
 #include "builtins/function_groups.h"
 #include "core/batch_context.h"
 #include "errors/error_functions.h"
+#include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
@@ -41,7 +42,7 @@ KEL_FAMILY_ROUTINE(CoreFunction) {
       if (WriteViaPointer(context, text(0), arguments[1].value)) SetEvalInteger(context, result, 1);
       return;
     default:
-      SetError(context, 3046);
+      SetError(context, kErrFunctionNotDefined);
   }
 }
 

@@ -5,6 +5,7 @@
 #include "builtins/extender_router.h"
 #include "builtins/function_groups.h"
 #include "core/batch_context.h"
+#include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/math_error.h"
 #include "lang/array_access.h"
@@ -14,9 +15,6 @@
 
 namespace kel {
 namespace {
-
-constexpr std::uint32_t kErrFunctionNotDefined = 3046;
-constexpr std::uint32_t kErrNotAvailable = 3472;
 
 // One selection over every offered function's code.
 void RunBuiltin(BatchContext& context, std::uint32_t code, int count, EvalValue& result,

@@ -22,11 +22,6 @@ extern "C" std::intptr_t KEL_CDECL DLLServices(void* contextHandle, std::int32_t
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrExtenderNoMemory = 3210;
-constexpr std::uint32_t kErrExtenderArray = 1643;
-constexpr std::uint32_t kErrFunctionNotDefined = 3046;
-constexpr std::uint32_t kCompletionHostStop = 9012;
-constexpr std::uint32_t kMsgUndefinedExtenderError = 866;
 constexpr std::int32_t kAnswerCopyFailed = -4;
 constexpr std::int32_t kNoCompanionCode = 999;
 

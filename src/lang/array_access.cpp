@@ -19,22 +19,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrIllegalSubscriptSyntax = 1633;
-constexpr std::uint32_t kErrSubscriptNotNumber = 1634;
-constexpr std::uint32_t kErrWrongDimensionCount = 1635;
-constexpr std::uint32_t kErrSubscriptOutOfBounds = 1636;
-constexpr std::uint32_t kErrArrayData = 1637;
-constexpr std::uint32_t kErrUninitializedElement = 1640;
-constexpr std::uint32_t kErrNotAnArray = 1641;
-constexpr std::uint32_t kErrArrayEmpty = 1710;
-constexpr std::uint32_t kErrAssignmentNotLegal = 3069;
-constexpr std::uint32_t kErrContinuesPastEnd = 3074;
-constexpr std::uint32_t kErrNotAvailable = 3472;
-constexpr std::uint32_t kErrEmbeddedArray = 3647;
-
-constexpr std::uint32_t kHintExtraCharacters = 9505;
-constexpr std::uint32_t kHintUseDoubleEquals = 9506;
-
 // More subscripts than this are read (and counted) but not kept: the count alone is wrong.
 constexpr int kMaxSubscripts = kMaxDimensions;
 // The subscript text of a %name[...]% substitution.
@@ -280,7 +264,7 @@ Value* ElementAtReference(BatchContext& context) {
 bool AssignArrayElement(BatchContext& context, EvalValue& result, bool allowAssign) {
   if (!IsKeyword(context, kObjectReferenceCode) || !AssignmentFollows(context)) return false;
   if (!allowAssign) {
-    Fail(context, kErrAssignmentNotLegal, kHintUseDoubleEquals);
+    Fail(context, kErrAssignmentNotLegal, kMsgHintUseDoubleEquals);
     return true;
   }
   char name[kTokenTextBytes];
@@ -305,7 +289,7 @@ bool AssignArrayElement(BatchContext& context, EvalValue& result, bool allowAssi
   EvalLogical(context, result);
   if (HasError(context)) return true;
   if (context.tokenizer.tokenKind != kTokenEnd) {
-    Fail(context, kErrContinuesPastEnd, kHintExtraCharacters);
+    Fail(context, kErrStatementContinues, kMsgHintExtraneousText);
     return true;
   }
   if ((result.value.flags & kValueArray) != 0) {

@@ -2,6 +2,7 @@
 #include "lang/array_record.h"
 
 #include "core/batch_context.h"
+#include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "platform/platform.h"
 
@@ -29,11 +30,6 @@ void ReleaseArrayHolder(BatchContext& context, ArrayRecord* record) {
 }
 
 namespace {
-
-constexpr std::uint32_t kErrInvalidDimension = 1628;
-constexpr std::uint32_t kErrZeroBeforeNonZero = 1630;
-constexpr std::uint32_t kErrArrayMemory = 1631;
-constexpr std::uint32_t kErrArrayTooLarge = 1644;
 
 // The largest block an array may take, header included.
 constexpr double kMaxArrayBytes = 4e9;

@@ -25,33 +25,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrIllegalSyntax = 3061;
-constexpr std::uint32_t kErrUnbalancedParenthesis = 3065;
-constexpr std::uint32_t kErrWrongArgumentCount = 3066;
-constexpr std::uint32_t kErrOpeningParenthesisMissing = 3067;
-constexpr std::uint32_t kErrIllegalDelimiter = 3068;
-constexpr std::uint32_t kErrAssignmentNotLegal = 3069;
-constexpr std::uint32_t kErrTooManyArgumentsDefined = 3070;
-constexpr std::uint32_t kErrContinuesPastEnd = 3074;
-constexpr std::uint32_t kErrDropNotVariable = 3102;
-constexpr std::uint32_t kErrNotAvailable = 3472;
-constexpr std::uint32_t kErrEmbeddedArray = 3647;
-constexpr std::uint32_t kErrMakePointerName = 3761;
-constexpr std::uint32_t kErrBadAddressOf = 3818;
-constexpr std::uint32_t kErrPointer = 3821;
-constexpr std::uint32_t kErrNestingTooComplex = 3353;
-
-constexpr std::uint32_t kHintMoreParameters = 9500;
-constexpr std::uint32_t kHintNoParenthesis = 9502;
-constexpr std::uint32_t kHintMissingParenthesis = 9504;
-constexpr std::uint32_t kHintExtraCharacters = 9505;
-constexpr std::uint32_t kHintUseDoubleEquals = 9506;
-constexpr std::uint32_t kHintGlobalMainOnly = 9507;
-constexpr std::uint32_t kHintNotVariableName = 9509;
-constexpr std::uint32_t kHintPointerNotCreated = 9510;
-constexpr std::uint32_t kHintVariableNotFound = 9511;
-constexpr std::uint32_t kHintNotGlobal = 9512;
-
 // Nesting of sub-expressions, unary chains and calls allowed before the evaluator refuses
 // to go deeper: far below what the machine stack holds, far above any real script.
 constexpr std::uint16_t kMaxDepth = 400;
@@ -88,7 +61,7 @@ bool Next(BatchContext& context) {
 class DepthGuard {
  public:
   explicit DepthGuard(BatchContext& context) : context_(context) {
-    if (++context_.evaluator.depth > kMaxDepth) SetError(context_, kErrNestingTooComplex);
+    if (++context_.evaluator.depth > kMaxDepth) SetError(context_, kErrNestingTooDeep);
   }
   ~DepthGuard() { --context_.evaluator.depth; }
   DepthGuard(const DepthGuard&) = delete;
@@ -164,7 +137,7 @@ void EvalComparison(BatchContext& context, EvalValue& result) {
       true);
   // A single "=" here is the classic slip for "==".
   if (!HasError(context) && IsKeyword(context, kKeywordAssign))
-    Fail(context, kErrAssignmentNotLegal, kHintUseDoubleEquals);
+    Fail(context, kErrAssignmentNotLegal, kMsgHintUseDoubleEquals);
 }
 void EvalBitwise(BatchContext& context, EvalValue& result) {
   BinaryLevel(
@@ -247,7 +220,7 @@ void CallFunction(BatchContext& context, EvalValue& result) {
   } else if (!IsKeyword(context, kKeywordOpenParenthesis)) {
     SetError(context, kErrOpeningParenthesisMissing);
     char hint[256], text[300];
-    LoadMessage(context, kHintNoParenthesis, hint, sizeof hint);
+    LoadMessage(context, kMsgHintNoParenthesis, hint, sizeof hint);
     std::snprintf(text, sizeof text, "%s %s", name, hint);
     AppendMoreErrorInfo(context, text);
     return;
@@ -275,17 +248,17 @@ void CallFunction(BatchContext& context, EvalValue& result) {
     }
     count = n;
     if (n < required && !IsKeyword(context, kKeywordComma)) {
-      Fail(context, kErrIllegalDelimiter, kHintMoreParameters);
+      Fail(context, kErrIllegalDelimiter, kMsgHintMoreParameters);
       failed = true;
     }
     if (!IsKeyword(context, kKeywordComma)) break;
   }
   if (!failed && !IsKeyword(context, kKeywordCloseParenthesis)) {
-    Fail(context, kErrWrongArgumentCount, kHintMissingParenthesis);
+    Fail(context, kErrWrongArgumentCount, kMsgHintMissingParenthesis);
     failed = true;
   }
   if (!failed && count < required) {
-    Fail(context, kErrIllegalDelimiter, kHintMoreParameters);
+    Fail(context, kErrIllegalDelimiter, kMsgHintMoreParameters);
     failed = true;
   }
   if (!failed) {
@@ -352,7 +325,7 @@ bool ReadNameArgument(BatchContext& context, NamedVariable& named) {
 
 bool CloseNameCall(BatchContext& context) {
   if (!IsKeyword(context, kKeywordCloseParenthesis)) {
-    Fail(context, kErrWrongArgumentCount, kHintMissingParenthesis);
+    Fail(context, kErrWrongArgumentCount, kMsgHintMissingParenthesis);
     return false;
   }
   return Next(context);
@@ -371,12 +344,12 @@ bool IsRecordedTarget(BatchContext& context, std::uint16_t slot) {
 void PointerFunction(BatchContext& context, std::uint32_t code, EvalValue& result) {
   if (Token(context).tokenKind != kTokenVariable) {
     if (code == kKeywordInternalMakePointer) return Fail(context, kErrMakePointerName);
-    return Fail(context, kErrPointer, kHintNotVariableName);
+    return Fail(context, kErrPointer, kMsgHintNotVariableName);
   }
   char name[kNameBytes];
   std::snprintf(name, sizeof name, "%s", Token(context).nameBuffer);
   if (code == kKeywordPtrGlobalDefine && context.currentFrame != 0)
-    return Fail(context, kErrPointer, kHintGlobalMainOnly);
+    return Fail(context, kErrPointer, kMsgHintGlobalMainOnly);
   // Global names live in the main script's frame, whichever function asks.
   SavedFrame saved{};
   bool entered = code != kKeywordInternalMakePointer && context.currentFrame != 0;
@@ -388,16 +361,16 @@ void PointerFunction(BatchContext& context, std::uint32_t code, EvalValue& resul
   if (code == kKeywordPtrGlobalTest) {
     SetEvalInteger(context, result, existed && global ? 1 : 0);
   } else if (code == kKeywordPtrGlobal && !existed) {
-    Fail(context, kErrPointer, kHintVariableNotFound);
+    Fail(context, kErrPointer, kMsgHintVariableNotFound);
     failed = true;
   } else if (code == kKeywordPtrGlobal && !global) {
-    Fail(context, kErrPointer, kHintNotGlobal);
+    Fail(context, kErrPointer, kMsgHintNotGlobal);
     failed = true;
   } else {
     if (slot == kNoSlot) slot = FindOrCreateSlot(context, name);
     if (slot == kNoSlot) {
       context.errors.errNum = 0;
-      Fail(context, kErrPointer, kHintPointerNotCreated);
+      Fail(context, kErrPointer, kMsgHintPointerNotCreated);
       failed = true;
     } else {
       if (code == kKeywordPtrGlobalDefine)
@@ -421,7 +394,7 @@ void PointerFunction(BatchContext& context, std::uint32_t code, EvalValue& resul
   if (code == kKeywordPtrPersistent) {
     // The initial value is assigned only when the variable does not exist or has no value yet.
     if (!IsKeyword(context, kKeywordComma))
-      return Fail(context, kErrIllegalDelimiter, kHintMoreParameters);
+      return Fail(context, kErrIllegalDelimiter, kMsgHintMoreParameters);
     if (!Next(context)) return;
     EvalValue value{};
     ResetEval(value);
@@ -922,7 +895,7 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
     if (pointerStatement) return Fail(context, kErrIllegalSyntax);
     return EvalLogical(context, result);
   }
-  if (!allowAssign) return Fail(context, kErrAssignmentNotLegal, kHintUseDoubleEquals);
+  if (!allowAssign) return Fail(context, kErrAssignmentNotLegal, kMsgHintUseDoubleEquals);
   if (pointerStatement && !PointedSlot(context, targetName, targetFrame, slot)) return;
   RecordAssignTarget(context, targetFrame, slot);
   if (!Next(context)) return;
@@ -951,12 +924,12 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
                    (result.value.flags & kValueArray) != 0 &&
                    target.value.textRef == result.value.textRef;
   if (sameArray) {
-    if (token.tokenKind != kTokenEnd) Fail(context, kErrContinuesPastEnd, kHintExtraCharacters);
+    if (token.tokenKind != kTokenEnd) Fail(context, kErrStatementContinues, kMsgHintExtraneousText);
   } else {
     ReleaseValue(context, target.value, slot, kHolderSlot);
     target.value.flags = kValueNoValue;
     if (token.tokenKind != kTokenEnd) {
-      Fail(context, kErrContinuesPastEnd, kHintExtraCharacters);
+      Fail(context, kErrStatementContinues, kMsgHintExtraneousText);
     } else {
       StoreIntoVariable(context, slot, result);
     }

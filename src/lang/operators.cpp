@@ -18,10 +18,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrDivideByZero = 3062;
-constexpr std::uint32_t kErrBinaryNotLegal = 3063;
-constexpr std::uint32_t kErrUnaryNotLegal = 3064;
-constexpr std::uint32_t kErrNegativePower = 1351;
 constexpr double kLargestResult = 1e300;
 constexpr double kSmallestResult = 1e-300;
 

@@ -13,6 +13,7 @@
 
 #include "core/control_flow_state.h"
 #include "core/loader_state.h"
+#include "errors/error_numbers.h"
 #include "lang/foreach.h"
 
 namespace kel {
@@ -72,7 +73,7 @@ void ResetControlFlow(BatchContext& context);
 // or 3618/3619 for a handler's frame) when 100 entries are open.
 StructEntry* PushStructure(BatchContext& context, std::uint16_t kind, std::uint8_t state,
                            const ScriptText& text, std::uint32_t lineOffset,
-                           std::uint32_t overflowError = 3353);
+                           std::uint32_t overflowError = kErrNestingTooDeep);
 // Removes the innermost entry: its enumeration is released and `breakable` restored.
 void PopStructure(BatchContext& context);
 // Removes entries until `depth` are left.

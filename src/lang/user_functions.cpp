@@ -21,16 +21,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrNoFrameForFunction = 1672;
-constexpr std::uint32_t kErrFunctionNotReady = 3627;
-constexpr std::uint32_t kErrFunctionTableLock = 3673;
-constexpr std::uint32_t kCompletionFunctionFailed = 9015;
-constexpr std::uint32_t kCompletionExit = 9000;
-constexpr std::uint32_t kCompletionCancelled = 9999;
-constexpr std::uint32_t kCompletionCallFailed = 9013;
-constexpr std::uint32_t kErrCallFileNotFound = 1400;
-constexpr std::uint32_t kErrTooManyCallLevels = 3211;
-
 // What the caller's statement was in the middle of: its line (the body's lines are read into
 // the same buffer), the tokenizer's place in it and the runner's position. Kept off the machine
 // stack, which deep recursion needs for the evaluator.
@@ -186,9 +176,9 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   RestoreCaller(context, *saved);
   if (UdfRecord* called = DefinitionRecord(context, index)) called->lastAssigned = callerTarget;
   // The body reported its own error already; the caller's script ends without a second report.
-  if (error != 0 && error != kCompletionExit && error != kCompletionCancelled) {
-    context.errors.userErrCode = static_cast<std::int32_t>(kCompletionFunctionFailed);
-    error = kCompletionFunctionFailed;
+  if (error != 0 && error != kCompletionNormalEnd && error != kCompletionCancel) {
+    context.errors.userErrCode = static_cast<std::int32_t>(kCompletionFunctionReported);
+    error = kCompletionFunctionReported;
   }
   context.errors.errNum = error;
   return error == 0;
@@ -230,11 +220,11 @@ void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& para
   if (context.flow.depth >= frameDepth) PopStructuresTo(context, frameDepth - 1);
   --context.callLevels;
   RestoreCaller(context, *saved);
-  if (outcome == 0 && error == 0) error = kCompletionCallFailed;
+  if (outcome == 0 && error == 0) error = kCompletionReported;
   // Errors were reported where they happened; the calling script ends without a second report.
-  if (error != 0 && error != kCompletionCancelled && error != kCompletionExit) {
-    context.errors.userErrCode = static_cast<std::int32_t>(kCompletionCallFailed);
-    error = kCompletionCallFailed;
+  if (error != 0 && error != kCompletionCancel && error != kCompletionNormalEnd) {
+    context.errors.userErrCode = static_cast<std::int32_t>(kCompletionReported);
+    error = kCompletionReported;
   }
   context.errors.errNum = error;
 }

@@ -19,15 +19,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrOpeningFile = 1800;
-constexpr std::uint32_t kErrReadingFile = 1801;
-constexpr std::uint32_t kErrWritingFile = 1802;
-constexpr std::uint32_t kErrNullCharacter = 1803;
-constexpr std::uint32_t kErrFileHasNull = 1806;
-constexpr std::uint32_t kErrCsvDelimiter = 1807;
-constexpr std::uint32_t kErrCsvLine = 1808;
-constexpr std::uint32_t kHintDataNearLine = 9513;
-
 constexpr std::int32_t kCsvKeepBlanks = 1;
 constexpr std::int32_t kCsvNoQuotes = 2;
 
@@ -95,7 +86,7 @@ bool StoreText(BatchContext& context, Value& element, const char* text, std::siz
 
 void HintLine(BatchContext& context, std::size_t line) {
   char format[128], text[160];
-  LoadMessage(context, kHintDataNearLine, format, sizeof format);
+  LoadMessage(context, kMsgHintDataNearLine, format, sizeof format);
   std::snprintf(text, sizeof text, format, static_cast<int>(line));
   AppendMoreErrorInfo(context, text);
 }
@@ -310,7 +301,7 @@ KEL_FAMILY_ROUTINE(ArrayFileFunction) {
     case kKeywordArrayFilePutCsv:
       return FilePutCsv(context, count, result, arguments);
     default:
-      SetError(context, 3046);
+      SetError(context, kErrFunctionNotDefined);
   }
 }
 

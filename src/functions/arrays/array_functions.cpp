@@ -18,9 +18,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrInfoRequest = 1642;
-constexpr std::uint32_t kErrBadDelimiter = 1705;
-
 void Dimension(BatchContext& context, int count, EvalValue& result, EvalValue* arguments) {
   std::int32_t sizes[kMaxDimensions] = {};
   for (int i = 0; i < count && i < kMaxDimensions; ++i)
@@ -142,7 +139,7 @@ void Arrayize(BatchContext& context, EvalValue& result, EvalValue* arguments) {
   CharacterSteps steps(context);
   Delimiter<Unit> delimiter;
   if (!ReadDelimiter(delimiterText, steps, true, Unit('\t'), delimiter))
-    return SetError(context, kErrBadDelimiter);
+    return SetError(context, kErrInvalidDelimiter);
   ItemScanner<Unit> items(list, delimiter, steps);
   std::size_t count = items.Count();
   std::int32_t size = static_cast<std::int32_t>(count);
@@ -190,7 +187,7 @@ KEL_FAMILY_ROUTINE(ArrayFunction) {
       return unicode ? Arrayize<char16_t>(context, result, arguments)
                      : Arrayize<char>(context, result, arguments);
     default:
-      SetError(context, 3046);
+      SetError(context, kErrFunctionNotDefined);
   }
 }
 

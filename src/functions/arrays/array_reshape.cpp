@@ -5,6 +5,7 @@
 
 #include "builtins/function_groups.h"
 #include "core/batch_context.h"
+#include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "functions/arrays/array_support.h"
 #include "lang/eval_value.h"
@@ -142,7 +143,7 @@ KEL_FAMILY_ROUTINE(ArrayShapeFunction) {
     case kKeywordArrayRemove:
       return InsertOrRemove(context, count, result, arguments, -1);
     default:
-      SetError(context, 3046);
+      SetError(context, kErrFunctionNotDefined);
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include "builtins/function_groups.h"
 #include "core/batch_context.h"
+#include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "functions/arrays/array_support.h"
 #include "lang/eval_value.h"
@@ -20,14 +21,6 @@
 
 namespace kel {
 namespace {
-
-constexpr std::uint32_t kErrUninitializedElement = 1640;
-constexpr std::uint32_t kErrSortColumn = 1830;
-constexpr std::uint32_t kErrSortRange = 1831;
-constexpr std::uint32_t kErrSortOption = 1832;
-constexpr std::uint32_t kErrSearchColumn = 1834;
-constexpr std::uint32_t kErrSearchRange = 1835;
-constexpr std::uint32_t kErrSearchOption = 1836;
 
 constexpr std::int32_t kDescending = 16;
 constexpr std::int32_t kSearchBinary = 1;
@@ -348,7 +341,7 @@ KEL_FAMILY_ROUTINE(ArraySortFunction) {
     case kKeywordArrayLocate:
       return Locate(context, count, result, arguments);
     default:
-      SetError(context, 3046);
+      SetError(context, kErrFunctionNotDefined);
   }
 }
 

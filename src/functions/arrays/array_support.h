@@ -6,21 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "errors/error_numbers.h"
 #include "lang/array_record.h"
 #include "lang/value.h"
 
 namespace kel {
 
 struct BatchContext;
-
-constexpr std::uint32_t kErrArrayData = 1637;
-constexpr std::uint32_t kErrNotAnArray = 1641;
-constexpr std::uint32_t kErrArrayEmpty = 1710;
-constexpr std::uint32_t kErrBadDimensionCount = 1805;
-constexpr std::uint32_t kErrSubscriptOutOfBounds = 1636;
-constexpr std::uint32_t kErrArrayMustHaveDimensions = 1632;
-constexpr std::uint32_t kErrRowColumnParameter = 1833;
-constexpr std::uint32_t kErrInitializeType = 1671;
 
 // The checks every array function makes first, in their order: an array (1641), its record
 // (1637), not empty when `needElements` (1710), at most `maxDimensions` dimensions (1805).

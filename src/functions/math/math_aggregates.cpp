@@ -15,8 +15,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrListSyntax = 2060;  // AVERAGE function syntax error
-
 // The sum is kept a second time scaled down, so that the average of numbers near the top of
 // the float range is still found when their sum overflows.
 constexpr double kSumScale = 0x1p-16;

@@ -18,8 +18,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrFunctionNotDefined = 3046;
-
 // The runtime's generator gives at least 15 random bits a draw on every platform.
 constexpr std::uint32_t kRandomBits = 0x7FFF;
 

@@ -15,11 +15,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrFunctionNotDefined = 3046;
-constexpr std::uint32_t kErrCodePageQuery = 1763;
-constexpr std::uint32_t kErrInvalidRequest = 1809;
-constexpr std::uint32_t kErrInvalidHex = 1819;
-
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 int HexDigit(char c) {

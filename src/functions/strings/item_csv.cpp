@@ -18,11 +18,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrCountLine = 1706;
-constexpr std::uint32_t kErrExtractLine = 1707;
-constexpr std::uint32_t kErrCountDelimiter = 1712;
-constexpr std::uint32_t kErrExtractDelimiter = 1713;
-
 template <typename Unit>
 class CsvLine {
  public:

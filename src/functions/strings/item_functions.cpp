@@ -22,10 +22,6 @@ namespace kel {
 
 namespace {
 
-constexpr std::uint32_t kErrFunctionNotDefined = 3046;
-constexpr std::uint32_t kErrInvalidDelimiter = 1705;
-constexpr std::uint32_t kErrNotAvailable = 3472;
-
 // The list and delimiter arguments of one call, ready to walk.
 template <typename Unit>
 struct ListCall {

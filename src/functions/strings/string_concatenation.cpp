@@ -14,7 +14,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrConcatenationSyntax = 2058;
 // The pieces are held until all are read, because one UTF-16 piece makes the whole result
 // UTF-16. Beyond this many the call is refused rather than read past the table.
 constexpr int kMaxPieces = 1024;

@@ -17,16 +17,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrFunctionNotDefined = 3046;
-constexpr std::uint32_t kErrNotSupported = 1193;
-constexpr std::uint32_t kErrFixLength = 1571;
-constexpr std::uint32_t kErrInvalidRequest = 1809;
-constexpr std::uint32_t kErrInvalidFlags = 1822;
-constexpr std::uint32_t kErrInvalidValue = 1824;
-constexpr std::uint32_t kErrFunctionFailed = 1825;
-constexpr std::uint32_t kErrInvalidStart = 1826;
-constexpr std::uint32_t kErrInvalidLength = 1827;
-
 // The UTF-16 forms whose arguments are declared "n" run on systems that have them.
 bool WideCapable() {
   return Process().system.ntFamily;

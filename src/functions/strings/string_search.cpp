@@ -16,11 +16,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrCleanMatchCase = 1616;
-constexpr std::uint32_t kErrCleanMode = 1617;
-constexpr std::uint32_t kErrCountStart = 1734;
-constexpr std::uint32_t kErrCountEnd = 1735;
-
 // The units a comparison looks at: the text itself, or its upper-cased copy when case does not
 // count. Null with 1588 when the copy cannot be had.
 template <typename Unit>
