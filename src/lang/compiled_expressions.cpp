@@ -361,23 +361,6 @@ std::int32_t CompileAssignment(BatchContext& context, CompiledLine& line,
   return static_cast<std::int32_t>(line.assignments.size());
 }
 
-void ReadConstantNode(BatchContext& context, std::uint16_t code, EvalValue& result) {
-  std::uint32_t value = KeywordRow(code)->argCounts;
-  if ((value & kConstantCodeMask) == kFloatConstantCode) {
-    result.value.flags = kValueFloat;
-    result.value.floatValue = kFloatConstants[(value & 31) % kFloatConstantCount];
-  } else if ((value & kConstantCodeMask) == kTextConstantCode) {
-    const char* text = kTextConstants[(value & 31) % kTextConstantCount];
-    std::uint32_t offset = HeapCopyText(context, text, std::strlen(text));
-    if (offset == 0) return SetError(context, kErrOutOfStringMemory);
-    result.value.flags = kValueText;
-    result.value.textRef = offset;
-  } else {
-    result.value.flags = kValueInteger;
-    result.value.intValue = static_cast<std::int32_t>(value);
-  }
-}
-
 void ReadVariableNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
   CompiledLine& line = ActiveLine(context);
   const char* name = line.pool.data() + line.nodes[index].text;
@@ -525,7 +508,7 @@ void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result)
       return;
     }
     case NodeKind::kConstant:
-      return ReadConstantNode(context, node.code, result);
+      return ConstantValue(context, *KeywordRow(node.code), result);
     case NodeKind::kVariable:
       return ReadVariableNode(context, index, result);
     case NodeKind::kBinary:

@@ -170,21 +170,8 @@ void ReadVariable(BatchContext& context, EvalValue& result) {
 
 // The constant of a constant row.
 void ReadConstant(BatchContext& context, const KelKeywordRow& row, EvalValue& result) {
-  std::uint32_t value = row.argCounts;
-  if ((value & kConstantCodeMask) == kFloatConstantCode) {
-    result.value.flags = kValueFloat;
-    result.value.floatValue = kFloatConstants[(value & 31) % kFloatConstantCount];
-  } else if ((value & kConstantCodeMask) == kTextConstantCode) {
-    const char* text = kTextConstants[(value & 31) % kTextConstantCount];
-    std::uint32_t offset = HeapCopyText(context, text, std::strlen(text));
-    if (offset == 0) return Fail(context, kErrOutOfStringMemory);
-    result.value.flags = kValueText;
-    result.value.textRef = offset;
-  } else {
-    result.value.flags = kValueInteger;
-    result.value.intValue = static_cast<std::int32_t>(value);
-  }
-  Next(context);
+  ConstantValue(context, row, result);
+  if (!HasError(context)) Next(context);
 }
 
 // ----------------------------------------------------------------------------------------------
@@ -798,6 +785,23 @@ Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& resul
 }
 
 }  // namespace
+
+void ConstantValue(BatchContext& context, const KelKeywordRow& row, EvalValue& result) {
+  std::uint32_t value = row.argCounts;
+  if ((value & kConstantCodeMask) == kFloatConstantCode) {
+    result.value.flags = kValueFloat;
+    result.value.floatValue = kFloatConstants[(value & 31) % kFloatConstantCount];
+  } else if ((value & kConstantCodeMask) == kTextConstantCode) {
+    const char* text = kTextConstants[(value & 31) % kTextConstantCount];
+    std::uint32_t offset = HeapCopyText(context, text, std::strlen(text));
+    if (offset == 0) return Fail(context, kErrOutOfStringMemory);
+    result.value.flags = kValueText;
+    result.value.textRef = offset;
+  } else {
+    result.value.flags = kValueInteger;
+    result.value.intValue = static_cast<std::int32_t>(value);
+  }
+}
 
 void EvalLogical(BatchContext& context, EvalValue& result) {
   ++context.evaluator.evaluations;

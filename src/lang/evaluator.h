@@ -22,6 +22,7 @@
 #include <cstdint>
 
 #include "core/evaluator_state.h"
+#include "kel/kel_host.h"
 #include "lang/value.h"
 
 namespace kel {
@@ -35,6 +36,9 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
                           bool pointerStatement = false, int handlerFrame = 0);
 
 void EvalLogical(BatchContext& context, EvalValue& result);
+// The value of an @constant's row (a text constant is a new heap text; 3096 when it does not
+// fit).
+void ConstantValue(BatchContext& context, const KelKeywordRow& row, EvalValue& result);
 
 // Operators, also used by the statement runner (For) and the array functions (search, sort).
 void ApplyBinaryOp(BatchContext& context, std::uint32_t op, EvalValue& left, EvalValue& right);

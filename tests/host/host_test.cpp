@@ -142,6 +142,7 @@ TEST_F(HostTest, AVariableTheHostMovesBetweenRunsIsFound) {
   ASSERT_EQ(RunText(second, sizeof second), 1);
   EXPECT_EQ(text("counter"), "4");
   EXPECT_EQ(text("other"), "100");
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
 }
 
 TEST_F(HostTest, BadHandlesAndModesAreRefused) {
