@@ -586,6 +586,23 @@ bool CallsAnything(const CompiledLine& line, std::uint32_t index) {
 }
 }  // namespace
 
+bool EvaluateCompiledAhead(BatchContext& context, EvalValue& result) {
+  TokenizerState& tokenizer = context.tokenizer;
+  if (tokenizer.compiledLine == nullptr || tokenizer.scan == nullptr ||
+      tokenizer.persistentName != 0 || tokenizer.derefPending != 0 || tokenizer.pendingPointer != 0)
+    return false;
+  const char* position = tokenizer.scan;
+  while (IsBlank(*position))
+    ++position;
+  const CachedToken* token = CompiledTokenAt(context, position);
+  if (token == nullptr || token->expression <= 0) return false;
+  ++context.evaluator.evaluations;
+  EvaluateCompiledExpression(
+      context, ActiveLine(context).expressions[static_cast<std::size_t>(token->expression - 1)],
+      result);
+  return true;
+}
+
 bool AppendedPiece(const BatchContext& context, const CompiledExpression& expression,
                    const char* name, std::uint32_t& piece) {
   const CompiledLine& line = ActiveLine(context);

@@ -31,6 +31,11 @@ const CompiledExpression* CurrentCompiledExpression(BatchContext& context);
 void EvaluateCompiledExpression(BatchContext& context, const CompiledExpression& expression,
                                 EvalValue& result);
 
+// Reading the next token and evaluating the expression that begins with it, when that
+// expression has been compiled: computes it into `result` (empty on entry) and leaves the token
+// after it current. False, with nothing read, when there is no compiled expression there.
+bool EvaluateCompiledAhead(BatchContext& context, EvalValue& result);
+
 // The right side of `name = name : piece`, when that is what the compiled expression is: the
 // node of the piece. Used to append to the variable's text in place.
 bool AppendedPiece(const BatchContext& context, const CompiledExpression& expression,

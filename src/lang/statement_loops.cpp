@@ -8,6 +8,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "lang/compiled_expressions.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"
@@ -143,9 +144,11 @@ int ToPart(BatchContext& context, StatementRun&, bool returning) {
     ReleaseEval(context, counter);
     return FailLoop(context, index, number);
   };
-  get_token(context);
-  if (HasError(context)) return fail(0);
-  EvalLogical(context, end);
+  if (!EvaluateCompiledAhead(context, end)) {
+    get_token(context);
+    if (HasError(context)) return fail(0);
+    EvalLogical(context, end);
+  }
   if (HasError(context)) return fail(0);
   if (!MakeNumeric(context, end.value)) return fail(kErrForNotNumber);
   Value& variable = context.varSlots[slot].value;
@@ -255,12 +258,14 @@ int RunWhile(BatchContext& context, StatementRun& run) {
   ControlFlowState& flow = context.flow;
   flow.ifState = -1;
   if (run.skipping) return PushSkippedLoop(context, run, kStructureWhile);
-  get_token(context);
-  if (HasError(context)) return 0;
-  if (AtStatementEnd(context)) return Fail(context, kErrMissingStatement);
   EvalValue value;
   ResetEval(value);
-  ProcessSubExpression(context, value, false);
+  if (!EvaluateCompiledAhead(context, value)) {
+    get_token(context);
+    if (HasError(context)) return 0;
+    if (AtStatementEnd(context)) return Fail(context, kErrMissingStatement);
+    ProcessSubExpression(context, value, false);
+  }
   bool truth = false;
   bool evaluated = !HasError(context);
   if (evaluated && !AtStatementEnd(context)) {

@@ -11,6 +11,7 @@
 #include "errors/error_state.h"
 #include "errors/messages.h"
 #include "errors/report.h"
+#include "lang/compiled_expressions.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"
@@ -271,6 +272,7 @@ bool OnlyCommentFollows(const char* position) {
 }
 
 void EvaluateExpression(BatchContext& context, EvalValue& value) {
+  if (EvaluateCompiledAhead(context, value)) return;
   get_token(context);
   if (HasError(context)) return;
   ProcessSubExpression(context, value, false);
