@@ -196,7 +196,6 @@ const char* OperandText(BatchContext& context, EvalValue& operand) {
       context.errors.errNum = saved;
       return "";
     }
-    context.errors.errNum = saved;
   }
   return ValueText(context, operand.value);
 }
@@ -391,7 +390,6 @@ int CompareValues(BatchContext& context, std::uint32_t op, EvalValue& left, Eval
   if (mode == CompareMode::Text && anyWide) mode = CompareMode::WideText;
 
   int ordering = 0;
-  std::uint32_t saved = context.errors.errNum;
   switch (mode) {
     case CompareMode::Integer: {
       if (!ToInteger(context, left.value, false) || !ToInteger(context, right.value, false)) {
@@ -442,7 +440,6 @@ int CompareValues(BatchContext& context, std::uint32_t op, EvalValue& left, Eval
       break;
   }
   if (HasError(context)) return 0;
-  context.errors.errNum = saved;
   bool known;
   int truth = TruthOf(op, ordering, known);
   if (!known) {
@@ -513,9 +510,7 @@ bool ConditionValue(BatchContext& context, EvalValue& value, bool& truth) {
   Value& v = value.value;
   if ((v.flags & kValueInteger) == 0 && (v.flags & kValueFloat) == 0 &&
       (v.flags & (kValueText | kValueWideText)) != 0) {
-    std::uint32_t saved = context.errors.errNum;
     if (!ToInteger(context, v, false) && !ToFloat(context, v)) {
-      context.errors.errNum = saved;
       SetError(context, kErrNotNumber);
       return false;
     }

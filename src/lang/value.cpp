@@ -363,9 +363,10 @@ bool ToFloat(BatchContext& context, Value& value) {
     return false;
   if ((value.flags & kValueText) == 0) return false;
   double number;
+  std::uint32_t before = context.errors.errNum;
   if (!ParseFloat(context, ValueText(context, value), &number)) {
     // The caller reports its own conversion error, whatever the parse said.
-    context.errors.errNum = 0;
+    context.errors.errNum = before;
     return false;
   }
   value.floatValue = number;

@@ -46,18 +46,26 @@ void ReleaseValue(BatchContext& context, Value& value, std::uint32_t index, std:
 bool CopyValue(BatchContext& context, const Value& source, Value& destination,
                std::uint32_t sourceIndex, std::uint32_t mode);
 
-bool ToInteger(BatchContext& context, Value& value, bool allowFloat);
-bool ToText(BatchContext& context, Value& value);
-bool ToWideText(BatchContext& context, Value& value);
-bool ToFloat(BatchContext& context, Value& value);
+// The conversions add the form they are named for to a Value (ToInteger takes a float, rounded,
+// only with `allowFloat`). They keep one contract, and FormatFloat and ParseFloat below with
+// them: true when the form is there, errNum untouched; false when it cannot be had, and then
+// errNum is set when something failed on the way (no room in the string heap, an error of the
+// mathematics library, for ParseFloat a number beyond the float range) and untouched when the
+// Value merely has no such form (a text that is no number, an array, no value, a text the code
+// page cannot carry). So a caller may try one form after another, and a caller that needs the
+// form raises the error of its own use (3056, 3057, 3340, 3820 ...) when none is set.
+[[nodiscard]] bool ToInteger(BatchContext& context, Value& value, bool allowFloat);
+[[nodiscard]] bool ToText(BatchContext& context, Value& value);
+[[nodiscard]] bool ToWideText(BatchContext& context, Value& value);
+[[nodiscard]] bool ToFloat(BatchContext& context, Value& value);
 
 std::size_t FormatInteger(std::int32_t number, char* buffer, int radix);
 std::size_t FormatInteger(std::int32_t number, char16_t* buffer, int radix);
-bool FormatFloat(BatchContext& context, double number, char* buffer);
+[[nodiscard]] bool FormatFloat(BatchContext& context, double number, char* buffer);
 
 std::int32_t ParseInteger(const char* text);
 std::int32_t ParseInteger(const char16_t* text);
-bool ParseFloat(BatchContext& context, const char* text, double* out);
+[[nodiscard]] bool ParseFloat(BatchContext& context, const char* text, double* out);
 std::int32_t ParseRadix(const char* text, int radix);
 std::int32_t ParseRadix(const char16_t* text, int radix);
 // The text rule of ToInteger: leading spaces, signs right after them, then only digits (at
