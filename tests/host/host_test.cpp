@@ -13,6 +13,13 @@ namespace {
 
 namespace platform = kel::platform;
 
+// The DLLServices requests the test reads its results back with.
+constexpr std::int32_t kServiceVariableText = 2;
+constexpr std::int32_t kServiceRunError = 4;
+constexpr std::int32_t kServiceRunResult = 5;
+constexpr std::int32_t kServiceQuietMode = 23;
+constexpr std::int32_t kServiceKeptReport = 25;
+
 #if defined(_WIN32)
 constexpr char kLibrary[] = "kel.dll";
 #else
@@ -31,8 +38,10 @@ class HostTest : public ::testing::Test {
     init_ = reinterpret_cast<KelDoDaDllInitFn>(platform::FindSymbol(library_, "DoDaDllInit"));
     run_ = reinterpret_cast<KelProcessDaBatBufferFn>(
         platform::FindSymbol(library_, "ProcessDaBatBuffer"));
+    services_ = reinterpret_cast<KelDllServicesFn>(platform::FindSymbol(library_, "DLLServices"));
     ASSERT_NE(init_, nullptr);
     ASSERT_NE(run_, nullptr);
+    ASSERT_NE(services_, nullptr);
   }
   void TearDown() override {
     if (heap_) platform::ReleaseAddressSpace(heap_, kReservation);
@@ -62,10 +71,7 @@ class HostTest : public ::testing::Test {
               1);
     // Quiet mode: a script error is kept for the host instead of shown in a box that would wait
     // for a user.
-    auto services =
-        reinterpret_cast<KelDllServicesFn>(platform::FindSymbol(library_, "DLLServices"));
-    EXPECT_NE(services, nullptr);
-    if (services) services(context_, 23, reinterpret_cast<std::intptr_t>(""), 0, 1, 0);
+    services_(context_, kServiceQuietMode, reinterpret_cast<std::intptr_t>(""), 0, 1, 0);
     return slotBytes;
   }
 
@@ -78,10 +84,35 @@ class HostTest : public ::testing::Test {
     return result;
   }
 
+  // Runs a text that must run to its end without an error. The entry answers 1 for any text it
+  // could run, so the run loop's own result and the error it ended with are read back too.
+  void ExpectCleanRun(const void* bytes, std::size_t size, const char* what) {
+    EXPECT_EQ(RunText(bytes, size), 1) << what;
+    EXPECT_EQ(services_(context_, kServiceRunResult, 0, 0, 0, 0), 1) << what;
+    EXPECT_EQ(services_(context_, kServiceRunError, 0, 0, 0, 0), 0) << what << ": " << Report();
+  }
+
+  // The headline of the error the engine last kept for the host, or "".
+  std::string Report() {
+    char line[512] = {}, headline[512] = {};
+    services_(context_, kServiceKeptReport, reinterpret_cast<std::intptr_t>(line),
+              reinterpret_cast<std::intptr_t>(headline), sizeof headline, 0);
+    return headline;
+  }
+
+  // A variable's value as text ("" when there is no such variable).
+  std::string Variable(const char* name) {
+    char value[64] = {};
+    services_(context_, kServiceVariableText, reinterpret_cast<std::intptr_t>(name),
+              reinterpret_cast<std::intptr_t>(value), sizeof value, 0);
+    return value;
+  }
+
   static constexpr std::size_t kReservation = 8 * 1024 * 1024;
   void* library_ = nullptr;
   KelDoDaDllInitFn init_ = nullptr;
   KelProcessDaBatBufferFn run_ = nullptr;
+  KelDllServicesFn services_ = nullptr;
   platform::MemoryHandle context_ = nullptr;
   platform::MemoryHandle table_ = nullptr;
   void* heap_ = nullptr;
@@ -91,15 +122,20 @@ class HostTest : public ::testing::Test {
 TEST_F(HostTest, TheHostCallOrderRunsAScriptAndShutsDown) {
   std::int32_t slotBytes = StartContext();
   EXPECT_EQ(slotBytes, sizeof(void*) == 4 ? 76 : 88);
-  EXPECT_EQ(RunText("", 1), 1) << "an empty script runs";
+  ExpectCleanRun("", 1, "an empty script runs");
   const char ansi[] = "x = 1\r\ny = 2\r";
-  EXPECT_EQ(RunText(ansi, sizeof ansi), 1);
+  ExpectCleanRun(ansi, sizeof ansi, "an ANSI text with CR LF and CR line ends");
+  EXPECT_EQ(Variable("x"), "1");
+  EXPECT_EQ(Variable("y"), "2");
   const char utf16le[] =
       "\xFF\xFEx\0=\0 \0"
-      "1\0\0";
-  EXPECT_EQ(RunText(utf16le, sizeof utf16le), 1);
-  EXPECT_EQ(RunText("\xFF\xFE\0", 4), 1) << "a text that is only a byte-order mark is empty";
-  EXPECT_EQ(RunText("again", 6), 1) << "a context runs any number of texts";
+      "3\0\0";
+  ExpectCleanRun(utf16le, sizeof utf16le, "a UTF-16 text");
+  EXPECT_EQ(Variable("x"), "3");
+  ExpectCleanRun("\xFF\xFE\0", 4, "a text that is only a byte-order mark is empty");
+  const char again[] = "z = x + y";
+  ExpectCleanRun(again, sizeof again, "a context runs any number of texts");
+  EXPECT_EQ(Variable("z"), "5") << "variables survive from one run to the next";
   EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
   EXPECT_EQ(RunText("", 1), 0) << "a context that was shut down runs nothing";
 }
@@ -108,18 +144,11 @@ TEST_F(HostTest, TheHostCallOrderRunsAScriptAndShutsDown) {
 // that has run before (a subroutine's body, kept from run to run) must still find its own.
 TEST_F(HostTest, AVariableTheHostMovesBetweenRunsIsFound) {
   std::int32_t slotBytes = StartContext();
-  auto services = reinterpret_cast<KelDllServicesFn>(platform::FindSymbol(library_, "DLLServices"));
-  ASSERT_NE(services, nullptr);
-  auto text = [&](const char* name) {
-    char value[64] = {};
-    services(context_, 2, reinterpret_cast<std::intptr_t>(name),
-             reinterpret_cast<std::intptr_t>(value), sizeof value, 0);
-    return std::string(value);
-  };
+  auto text = [&](const char* name) { return Variable(name); };
   const char first[] =
       "#DefineSubroutine bump()\ncounter = counter + 1\n#EndSubroutine\n"
       "other = 100\ncounter = 1\nbump()\n";
-  ASSERT_EQ(RunText(first, sizeof first), 1);
+  ExpectCleanRun(first, sizeof first, "the first run");
   ASSERT_EQ(text("counter"), "2");
   ASSERT_EQ(text("other"), "100");
   // Swap the slots of the two variables, names and values, as a host may.
@@ -139,9 +168,21 @@ TEST_F(HostTest, AVariableTheHostMovesBetweenRunsIsFound) {
   std::memcpy(other, swap.data(), bytes);
   platform::GlobalUnlock(table_);
   const char second[] = "bump()\nbump()\n";
-  ASSERT_EQ(RunText(second, sizeof second), 1);
+  ExpectCleanRun(second, sizeof second, "the second run");
   EXPECT_EQ(text("counter"), "4");
   EXPECT_EQ(text("other"), "100");
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+}
+
+// What the clean runs above rely on: an error that ends a run is read back by the host.
+TEST_F(HostTest, AnErrorThatEndsARunIsReadBack) {
+  StartContext();
+  const char script[] = "x = 1\nx = undefined_name\nx = 2";
+  EXPECT_EQ(RunText(script, sizeof script), 1) << "the entry ran the text";
+  EXPECT_EQ(services_(context_, kServiceRunResult, 0, 0, 0, 0), 0) << "the error ended the run";
+  EXPECT_EQ(services_(context_, kServiceRunError, 0, 0, 0, 0), 3052);
+  EXPECT_EQ(Report().substr(0, 4), "3052");
+  EXPECT_EQ(Variable("x"), "1") << "the line after the error did not run";
   EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
 }
 
