@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "lang/compiled_expressions.h"
 
 #include "core/batch_context.h"
 
