@@ -365,7 +365,8 @@ void ReadVariableNode(BatchContext& context, std::uint32_t index, EvalValue& res
   CompiledLine& line = ActiveLine(context);
   const char* name = line.pool.data() + line.nodes[index].text;
   // The name gets its slot when the expression reaches it, as when the tokenizer reads it.
-  std::uint16_t slot = EnsureNameSlot(context, name, line.nodes[index].slotHint);
+  std::uint16_t slot =
+      NameSlot(context, context.varSlots, context.varCount, name, line.nodes[index].slotHint);
   if (slot == kNoSlot) return;
   line.nodes[index].slotHint = slot;
   // A name without a value is reported as the evaluator reports it.

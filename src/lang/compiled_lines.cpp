@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-
 #include "core/batch_context.h"
 
 namespace kel {

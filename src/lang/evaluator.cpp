@@ -952,7 +952,8 @@ bool RunCompiledAssignment(BatchContext& context, EvalValue& result, const char*
   // their order: the name gets its slot as it is read, the target is recorded, the right side
   // is computed, and the value stored.
   ++context.evaluator.evaluations;
-  std::uint16_t slot = EnsureNameSlot(context, assignment->name, assignment->slotHint);
+  std::uint16_t slot =
+      NameSlot(context, context.varSlots, context.varCount, assignment->name, assignment->slotHint);
   status = 0;
   if (slot == kNoSlot) return true;
   assignment->slotHint = slot;

@@ -46,6 +46,15 @@ void get_token(BatchContext& context);
 // when the current table has none, checking `hint` first. kNoSlot with the error set when the
 // table is full.
 std::uint16_t EnsureNameSlot(BatchContext& context, const char* name, std::uint16_t hint);
+// The same, answering at once when `hint` is the name's slot in the current table (`slots`,
+// `count`): the name must be zero-padded to kNameBytes bytes.
+inline std::uint16_t NameSlot(BatchContext& context, const VariableSlot* slots, std::uint16_t count,
+                              const char* name, std::uint16_t hint) {
+  if (slots != nullptr && hint < count && slots[hint].value.flags != 0 &&
+      SlotNameIs(slots[hint].slotName, name))
+    return hint;
+  return EnsureNameSlot(context, name, hint);
+}
 void putback(BatchContext& context);
 // Reads a bare word (letters, digits, "@" and "_") as a kind-4 token, for the places where the
 // grammar wants a word rather than an expression.
