@@ -94,6 +94,10 @@ struct SkipMemo {
   std::uint16_t kind;
   std::uint8_t state;
   std::int8_t ifState;
+  // The If state the skip began with. When the skipped lines seemed to leave it alone, the memo
+  // holds only for a skip that begins with the same one: a line may have set it to the value it
+  // already had.
+  std::int8_t ifStateAtStart;
   std::uint32_t target;  // the offset to read next: the line that ended the skip
 };
 

@@ -147,7 +147,8 @@ class SkipWatch {
     const ControlFlowState& flow = context.flow;
     const StructEntry& entry = flow.entries[flow.depth - 1];
     for (const SkipMemo& memo : line->skips) {
-      if (memo.depth == flow.depth && memo.kind == entry.kind && memo.state == entry.state) {
+      if (memo.depth == flow.depth && memo.kind == entry.kind && memo.state == entry.state &&
+          (memo.ifState != kIfStateKept || memo.ifStateAtStart == flow.ifState)) {
         if (memo.ifState != kIfStateKept) context.flow.ifState = memo.ifState;
         nextOffset = memo.target;
         return true;
@@ -168,17 +169,18 @@ class SkipWatch {
     ifStateBefore_ = context.flow.ifState;
   }
   void After(const BatchContext& context, const CompiledLine* line, std::uint32_t readOffset,
-             bool ran, std::uint32_t nextOffset) {
+             std::uint32_t nextOffset) {
     if (!active_) return;
-    if (ran && line != nullptr && line->kind == LineKind::kStatement &&
-        nextOffset == line->nextOffset && context.errors.errNum == 0 &&
-        context.evaluator.evaluations == evaluations_ && Unchanged(context))
+    if (line != nullptr && line->kind == LineKind::kStatement && nextOffset == line->nextOffset &&
+        context.errors.errNum == 0 && context.evaluator.evaluations == evaluations_ &&
+        Unchanged(context))
       return;
     // This line ended the skip (or would have to run anyway): the lines before it are the skip.
     active_ = false;
     if (readOffset == startOffset_ || start_->skips.size() >= kMaxMemos) return;
     std::int8_t ifState = ifStateBefore_ == ifStateAtStart_ ? kIfStateKept : ifStateBefore_;
-    start_->skips.push_back(SkipMemo{depth_, entry_.kind, entry_.state, ifState, readOffset});
+    start_->skips.push_back(
+        SkipMemo{depth_, entry_.kind, entry_.state, ifState, ifStateAtStart_, readOffset});
   }
   void Stop() { active_ = false; }
   bool Active() const { return active_; }
@@ -268,7 +270,7 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
       ranToEnd = false;
       break;
     }
-    skip.After(context, compiled, readOffset, true, nextOffset);
+    skip.After(context, compiled, readOffset, nextOffset);
   }
   CloseLineCache(context, text, cache);
   if (loader.udfDefining) {
