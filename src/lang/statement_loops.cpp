@@ -8,6 +8,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "errors/math_error.h"
 #include "lang/compiled_expressions.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
@@ -155,6 +156,23 @@ int ToPart(BatchContext& context, StatementRun&, bool returning) {
   if ((variable.flags & kValueHolding) == 0 || !MakeNumeric(context, variable))
     return fail(kErrForNotNumber);
   StoreCounter(context, slot, variable);
+  if (AtStatementEnd(context) && end.value.flags == kValueInteger &&
+      variable.flags == kValueInteger) {
+    // Whole numbers counting up by one, the usual loop: the step is added and the end compared
+    // as the operators would do it, without building the step and the counter as values.
+    if (returning) {
+      const auto next =
+          static_cast<std::int32_t>(static_cast<std::uint32_t>(variable.intValue) + 1u);
+      TakeMathError(context);
+      if (HasError(context)) return fail(0);
+      variable.intValue = next;
+    }
+    const bool runs = end.value.intValue >= variable.intValue;
+    ReleaseEval(context, end);
+    flow.entries[index].state = runs ? kStateRunning : kStateWaiting;
+    SetTrace(context, kTraceFor, runs);
+    return 1;
+  }
   if (!AtStatementEnd(context)) {
     if (!AtKeyword(context, kKeywordBy)) {
       FailWithHint(context, kErrStatementContinues, kMsgHintExtraneousText);
