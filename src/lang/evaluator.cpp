@@ -621,21 +621,26 @@ void EvalPrimary(BatchContext& context, EvalValue& result) {
 // Stores the assigned value into the target slot: texts duplicated, an array shared.
 void StoreIntoVariable(BatchContext& context, std::uint16_t slot, EvalValue& value) {
   VariableSlot& target = context.varSlots[slot];
+  const std::uint32_t keep = target.value.unused;
   constexpr std::uint32_t kMovable = kValueInteger | kValueFloat | kValueText | kValueWideText;
   if ((value.value.flags & ~kMovable) == 0 && value.borrowed == 0) {
     // A value the statement made itself (a number, or texts nobody else holds) moves into the
     // variable instead of being copied.
-    std::uint32_t keep = target.value.unused;
+    ReleaseValue(context, target.value, slot, kHolderSlot);
     std::memcpy(&target.value, &value.value, sizeof(Value));
     target.value.unused = keep;
     ResetEval(value);
     return;
   }
+  // The copy is taken before the old value goes: the value may be the variable's own (x = x),
+  // whose text would otherwise be read after it was freed.
   Value copy;
-  if (!CopyValue(context, value.value, copy, 0,
-                 kHolderOther | kCopyToOther | kCopyDuplicateTexts | kCopyAddArrayHolder))
-    return;
-  std::uint32_t keep = target.value.unused;
+  const bool copied =
+      CopyValue(context, value.value, copy, 0,
+                kHolderOther | kCopyToOther | kCopyDuplicateTexts | kCopyAddArrayHolder);
+  ReleaseValue(context, target.value, slot, kHolderSlot);
+  target.value.flags = kValueNoValue;
+  if (!copied) return;
   std::memcpy(&target.value, &copy, sizeof(Value));
   target.value.unused = keep;
 }
@@ -930,9 +935,9 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   if (sameArray) {
     if (token.tokenKind != kTokenEnd) Fail(context, kErrStatementContinues, kMsgHintExtraneousText);
   } else {
-    ReleaseValue(context, target.value, slot, kHolderSlot);
-    target.value.flags = kValueNoValue;
     if (token.tokenKind != kTokenEnd) {
+      ReleaseValue(context, target.value, slot, kHolderSlot);
+      target.value.flags = kValueNoValue;
       Fail(context, kErrStatementContinues, kMsgHintExtraneousText);
     } else {
       StoreIntoVariable(context, slot, result);
@@ -975,11 +980,7 @@ bool RunCompiledAssignment(BatchContext& context, EvalValue& result, const char*
   bool sameArray = (target.value.flags & kValueArray) != 0 &&
                    (result.value.flags & kValueArray) != 0 &&
                    target.value.textRef == result.value.textRef;
-  if (!sameArray) {
-    ReleaseValue(context, target.value, slot, kHolderSlot);
-    target.value.flags = kValueNoValue;
-    StoreIntoVariable(context, slot, result);
-  }
+  if (!sameArray) StoreIntoVariable(context, slot, result);
   status = HasError(context) ? 0 : 1;
   return true;
 }
