@@ -4,6 +4,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/statement_handlers.h"
@@ -72,20 +73,20 @@ bool PushGosubFrame(BatchContext& context, const StatementRun& run) {
 // Rewrites the Goto or Gosub statement at `position` of the line, in the text, into its cached
 // form. Only where the statement stands in the text exactly as it was read: a line that
 // preprocessing changed, or a target beyond what four 6-bit groups carry, is left alone and
-// keeps finding its label the slow way.
-void CacheJump(const StatementLine& statement, const char* position, std::uint32_t target) {
-  if (target > kMaxCachedTarget) return;
+// keeps finding its label the slow way. True when the text was rewritten.
+bool CacheJump(const StatementLine& statement, const char* position, std::uint32_t target) {
+  if (target > kMaxCachedTarget) return false;
   std::uint8_t marker;
   if (BeginsWith(position, "goto"))
     marker = kCachedGotoMarker;
   else if (BeginsWith(position, "gosub"))
     marker = kCachedGosubMarker;
   else
-    return;
+    return false;
   auto length = static_cast<std::uint32_t>(std::strlen(position));
   // The label's first character must survive after the marker.
-  if (length <= kCachedMarkerBytes) return;
-  if (!LineStandsInText(statement, position, length)) return;
+  if (length <= kCachedMarkerBytes) return false;
+  if (!LineStandsInText(statement, position, length)) return false;
   const std::uint8_t plain[kCachedMarkerBytes] = {
       marker,
       static_cast<std::uint8_t>(0x40 | ((target >> 18) & 0x3F)),
@@ -97,6 +98,7 @@ void CacheJump(const StatementLine& statement, const char* position, std::uint32
   std::uint32_t offset = TextOffsetOf(statement, position);
   for (std::uint32_t i = 0; i < kCachedMarkerBytes; ++i)
     text.bytes[offset + i] = ConcealByte(plain[i], offset + i + text.base);
+  return true;
 }
 
 }  // namespace
@@ -138,7 +140,10 @@ bool FindLabel(BatchContext& context, const char* label, StatementLine& statemen
     return false;
   }
   statement.nextOffset = target;
-  if (!noCache) CacheJump(statement, statement.line + statementOffset, target);
+  // The text's compiled lines were read before the rewrite: they are read again, so that the
+  // statement jumps directly from now on.
+  if (!noCache && CacheJump(statement, statement.line + statementOffset, target))
+    if (LineCache* cache = RunningLineCache(context, text)) cache->Forget();
   return true;
 }
 
