@@ -527,12 +527,7 @@ void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result)
           operand.value.flags == kValueInteger &&
           IntegerShortcut(context, op, result, operand.value.intValue))
         return;
-      if (!HasError(context)) {
-        if (comparison)
-          CompareValues(context, op, result, operand, true, false);
-        else
-          ApplyBinaryOp(context, op, result, operand);
-      }
+      if (!HasError(context)) ApplyOperator(context, op, comparison, result, operand);
       ReleaseEval(context, operand);
       return;
     }

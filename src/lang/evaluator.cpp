@@ -87,12 +87,7 @@ void BinaryLevel(BatchContext& context, EvalValue& result, LevelRoutine tighter,
     EvalValue right{};
     ResetEval(right);
     tighter(context, right);
-    if (!HasError(context)) {
-      if (comparison)
-        CompareValues(context, op, result, right, true, false);
-      else
-        ApplyBinaryOp(context, op, result, right);
-    }
+    if (!HasError(context)) ApplyOperator(context, op, comparison, result, right);
     ReleaseEval(context, right);
   }
 }
@@ -790,6 +785,14 @@ Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& resul
 }
 
 }  // namespace
+
+void ApplyOperator(BatchContext& context, std::uint32_t op, bool comparison, EvalValue& left,
+                   EvalValue& right) {
+  if (comparison)
+    CompareValues(context, op, left, right, true, false);
+  else
+    ApplyBinaryOp(context, op, left, right);
+}
 
 void ConstantValue(BatchContext& context, const KelKeywordRow& row, EvalValue& result) {
   std::uint32_t value = row.argCounts;

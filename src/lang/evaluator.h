@@ -46,6 +46,9 @@ void ApplyBinaryOp(BatchContext& context, std::uint32_t op, EvalValue& left, Eva
 int CompareValues(BatchContext& context, std::uint32_t op, EvalValue& left, EvalValue& right,
                   bool release, bool ignoreCase);
 void ConcatValues(BatchContext& context, EvalValue& left, EvalValue& right);
+// A binary operator of any level on two computed operands: `left` receives the result.
+void ApplyOperator(BatchContext& context, std::uint32_t op, bool comparison, EvalValue& left,
+                   EvalValue& right);
 void ApplyUnaryOp(BatchContext& context, std::uint32_t op, EvalValue& value);
 // Orders two decimal integers of any length.
 int CompareNumericStrings(BatchContext& context, const char* a, const char* b);
