@@ -383,31 +383,33 @@ void CallNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
           nullptr)
     return SetError(context, kErrUndefinedVariable);
   EvalValue arguments[kMaxArguments];
+  // An array passed in is held from the moment its argument is evaluated: a later argument (or
+  // the function itself) may drop or reshape the variable it came from.
+  bool held[kMaxArguments];
   int evaluated = 0;
   for (; evaluated < node.count; ++evaluated) {
     ResetEval(arguments[evaluated]);
     std::uint32_t argument = ActiveLine(context).arguments[node.left + evaluated];
     EvaluateNode(context, argument, arguments[evaluated]);
+    held[evaluated] = (arguments[evaluated].value.flags & kValueArray) != 0;
+    if (held[evaluated])
+      AddArrayHolder(reinterpret_cast<ArrayRecord*>(arguments[evaluated].value.textRef));
     if (HasError(context)) {
       ++evaluated;
       break;
     }
   }
   if (!HasError(context)) {
-    // Arrays passed in keep living for the call, whatever the function does with variables.
-    for (int i = 0; i < node.count; ++i)
-      if ((arguments[i].value.flags & kValueArray) != 0)
-        AddArrayHolder(reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
     char name[kNameBytes + 4];
     std::memcpy(name, ActiveLine(context).pool.data() + node.text, node.length + 1);
     Hooks().callBuiltin(context, name, false, node.code, result, arguments, false, node.count,
                         node.types);
-    for (int i = 0; i < node.count; ++i)
-      if ((arguments[i].value.flags & kValueArray) != 0)
-        ReleaseArrayHolder(context, reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
   }
-  for (int i = 0; i < evaluated; ++i)
+  for (int i = 0; i < evaluated; ++i) {
+    if (held[i])
+      ReleaseArrayHolder(context, reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
     ReleaseEval(context, arguments[i]);
+  }
 }
 
 // Two plain integers: the sums, differences, products and comparisons that loops compute all the
