@@ -9,8 +9,9 @@
 namespace kel {
 namespace {
 
+constinit std::atomic<std::uint32_t> slot{0};
+
 std::atomic<std::uint32_t>& Slot() {
-  static std::atomic<std::uint32_t> slot{0};
   return slot;
 }
 
@@ -53,6 +54,8 @@ std::uint32_t PendingMathError() {
 }
 
 bool TakeMathError(BatchContext& context) {
+  // Nearly always empty: a plain read spares the locked exchange.
+  if (Slot().load(std::memory_order_relaxed) == 0) return false;
   std::uint32_t number = Slot().exchange(0, std::memory_order_relaxed);
   if (number == 0) return false;
   SetError(context, number);

@@ -114,6 +114,7 @@ class ItemScanner {
   // time (a loop the compiler turns into wide comparisons), and the last item found from the
   // end, so that long lists cost little per call.
   static constexpr std::size_t kBlock = 256;
+  static constexpr std::uint64_t kFewDelimiters = 4;
 
   // The offset just behind delimiter number `skip` (at least 1) counted from `from`; past the
   // length when the list has fewer.
@@ -122,6 +123,15 @@ class ItemScanner {
     const Unit* end = list_.data + list_.length;
     Unit delimiter = delimiter_.units[0];
     auto left = static_cast<std::uint64_t>(skip);
+    // The next few delimiters (a walk by index asks for the next item) are searched for one by
+    // one; counting a whole block would cost more than the search.
+    while (left <= kFewDelimiters) {
+      const Unit* hit =
+          std::char_traits<Unit>::find(p, static_cast<std::size_t>(end - p), delimiter);
+      if (hit == nullptr) return list_.length + 1;
+      if (--left == 0) return static_cast<std::size_t>(hit - list_.data) + 1;
+      p = hit + 1;
+    }
     while (static_cast<std::size_t>(end - p) >= kBlock) {
       auto inBlock = static_cast<std::uint64_t>(std::count(p, p + kBlock, delimiter));
       if (inBlock >= left) break;
