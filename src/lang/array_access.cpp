@@ -1,7 +1,9 @@
 // Array elements by subscript: the subscript parser, element reads and element assignment.
 #include "lang/array_access.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/batch_context.h"
@@ -41,14 +43,19 @@ bool Next(BatchContext& context) {
   return !HasError(context);
 }
 
+// Dotted references belong to the automation support, which this build does not have; they are
+// refused before anything of them is read.
+bool IsPlainReference(BatchContext& context, const char* name) {
+  if (std::strchr(name, '.') == nullptr) return true;
+  SetError(context, kErrNotAvailable);
+  return false;
+}
+
 // The array a reference's name stands for: an array variable, or a text that points to one
 // (then `holder` keeps the array alive until it is released). Null with the error set.
 ArrayRecord* ArrayOfName(BatchContext& context, const char* name, EvalValue& holder) {
   ResetEval(holder);
-  if (std::strchr(name, '.') != nullptr) {
-    SetError(context, kErrNotAvailable);  // dotted references belong to the automation support
-    return nullptr;
-  }
+  if (!IsPlainReference(context, name)) return nullptr;
   char key[kNameBytes];
   FoldName(name, std::strlen(name), key);
   std::uint16_t slot = find_var(context, key, true);
@@ -144,6 +151,21 @@ Value* ElementOfName(BatchContext& context, const char* name, const std::int32_t
   return &array->elements[index];
 }
 
+// The element an array reference names: its subscripts are read first (the scan stands at the
+// "["; the closing "]" is left current), and only then is the array found and the subscripts
+// checked against its shape. A subscript may reshape the array (ArrayRedim), drop it or give
+// its variable another value (a function or subroutine that changes it), so the array as it
+// was before the subscripts ran may be gone by then. `holder` keeps an array reached through a
+// pointer alive until it is released. Null with the error set.
+Value* ElementOfReference(BatchContext& context, const char* name, std::int32_t* subscripts,
+                          int& count, EvalValue& holder) {
+  ResetEval(holder);
+  count = 0;
+  if (!IsPlainReference(context, name) || !ReadSubscripts(context, subscripts, count))
+    return nullptr;
+  return ElementOfName(context, name, subscripts, count, holder);
+}
+
 // One subscript of a substitution: a decimal integer or the name of a variable holding one.
 bool SubstitutionSubscript(BatchContext& context, const char* text, std::size_t length,
                            std::int32_t& number) {
@@ -158,7 +180,10 @@ bool SubstitutionSubscript(BatchContext& context, const char* text, std::size_t 
   std::memcpy(item, text, length);
   item[length] = '\0';
   if (IsIntegerText(item)) {
-    number = ParseInteger(item);
+    // A number beyond the integers names no element; it must not wrap around into one.
+    long long wide = std::strtoll(item, nullptr, 10);
+    if (wide < INT32_MIN || wide > INT32_MAX) return false;
+    number = static_cast<std::int32_t>(wide);
     return true;
   }
   if (length > kMaxNameLength) return false;
@@ -228,18 +253,14 @@ bool StoreElement(BatchContext& context, Value& element, const Value& source) {
 
 void ReadArrayElement(BatchContext& context, const char* name, EvalValue& result) {
   EvalValue holder;
-  ArrayRecord* array = ArrayOfName(context, name, holder);
   std::int32_t subscripts[kMaxSubscripts] = {};
   int count = 0;
-  std::uint32_t index = 0;
-  if (array != nullptr && ReadSubscripts(context, subscripts, count) &&
-      ElementIndex(context, *array, subscripts, count, index)) {
-    const Value& element = array->elements[index];
-    if ((element.flags & kValueHolding) == 0) {
+  if (const Value* element = ElementOfReference(context, name, subscripts, count, holder)) {
+    if ((element->flags & kValueHolding) == 0) {
       SetError(context, kErrUninitializedElement);
     } else {
       ReleaseEval(context, result);
-      CopyValue(context, element, result.value, 0,
+      CopyValue(context, *element, result.value, 0,
                 kHolderOther | kCopyToEval | kCopyDuplicateTexts);
     }
   }
@@ -250,15 +271,12 @@ Value* ElementAtReference(BatchContext& context) {
   char name[kTokenTextBytes];
   std::snprintf(name, sizeof name, "%s", context.tokenizer.tokenText);
   EvalValue holder;
-  ArrayRecord* array = ArrayOfName(context, name, holder);
   std::int32_t subscripts[kMaxSubscripts] = {};
   int count = 0;
-  std::uint32_t index = 0;
-  bool found = array != nullptr && ReadSubscripts(context, subscripts, count) &&
-               ElementIndex(context, *array, subscripts, count, index);
+  Value* element = ElementOfReference(context, name, subscripts, count, holder);
   ReleaseEval(context, holder);
   // The array stays held by its variable, so the element outlives the holder just released.
-  return found ? &array->elements[index] : nullptr;
+  return element;
 }
 
 bool AssignArrayElement(BatchContext& context, EvalValue& result, bool allowAssign) {
@@ -274,10 +292,7 @@ bool AssignArrayElement(BatchContext& context, EvalValue& result, bool allowAssi
   // The target is checked before the value is computed, so that a wrong subscript is reported
   // as such rather than after the right side's own effects.
   EvalValue holder;
-  ArrayRecord* array = ArrayOfName(context, name, holder);
-  std::uint32_t index = 0;
-  bool ok = array != nullptr && ReadSubscripts(context, subscripts, count) &&
-            ElementIndex(context, *array, subscripts, count, index);
+  bool ok = ElementOfReference(context, name, subscripts, count, holder) != nullptr;
   ReleaseEval(context, holder);
   if (!ok) return true;
   if (!Next(context)) return true;

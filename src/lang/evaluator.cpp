@@ -215,6 +215,10 @@ void CallFunction(BatchContext& context, EvalValue& result) {
   EvalValue arguments[17];
   for (EvalValue& argument : arguments)
     ResetEval(argument);
+  // An array passed in is held from the moment its argument is evaluated: a later argument (a
+  // Drop, an ArrayRedim, a function or subroutine that changes the caller's variables) may drop
+  // or reshape the variable it came from, and the call must still find the array it was given.
+  bool held[17] = {};
   int count = 0;
   bool failed = !Next(context);
   for (int n = 1; !failed && n <= required + optional; ++n) {
@@ -223,7 +227,10 @@ void CallFunction(BatchContext& context, EvalValue& result) {
       failed = true;
       break;
     }
-    ProcessSubExpression(context, arguments[n - 1], false);
+    EvalValue& argument = arguments[n - 1];
+    ProcessSubExpression(context, argument, false);
+    held[n - 1] = (argument.value.flags & kValueArray) != 0;
+    if (held[n - 1]) AddArrayHolder(reinterpret_cast<ArrayRecord*>(argument.value.textRef));
     if (HasError(context)) {
       failed = true;
       break;
@@ -243,18 +250,15 @@ void CallFunction(BatchContext& context, EvalValue& result) {
     Fail(context, kErrIllegalDelimiter, kMsgHintMoreParameters);
     failed = true;
   }
-  if (!failed) {
-    // Arrays passed in keep living for the call, whatever the function does with variables.
-    for (int i = 0; i < count; ++i)
-      if ((arguments[i].value.flags & kValueArray) != 0)
-        AddArrayHolder(reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
+  if (!failed)
     Hooks().callBuiltin(context, name, false, code, result, arguments, false, count, types);
-    for (int i = 0; i < count; ++i)
-      if ((arguments[i].value.flags & kValueArray) != 0)
-        ReleaseArrayHolder(context, reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
+  // The call may have reshaped a held array: the argument then names its new record, which
+  // took over the hold.
+  for (int i = 0; i < 17; ++i) {
+    if (held[i])
+      ReleaseArrayHolder(context, reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
+    ReleaseEval(context, arguments[i]);
   }
-  for (EvalValue& argument : arguments)
-    ReleaseEval(context, argument);
   if (!HasError(context)) Next(context);  // past ")"
 }
 

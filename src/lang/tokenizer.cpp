@@ -60,8 +60,25 @@ bool StandsBeforeOperand(std::uint8_t kind, std::uint16_t code) {
   return row == nullptr || (row->kind & 0xFF) != kRowConstant;
 }
 
+// The magnitude of the whole number `digits` (`count` decimal digits), or a value above
+// kIntegerLimit when it has more digits than any 32-bit integer.
+constexpr std::uint64_t kIntegerLimit = 2147483648u;  // the magnitude of the lowest integer
+std::uint64_t Magnitude(const char* digits, std::size_t count) {
+  while (count > 1 && *digits == '0') {
+    ++digits;
+    --count;
+  }
+  if (count > 10) return kIntegerLimit + 1;
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    value = value * 10 + static_cast<std::uint64_t>(digits[i] - '0');
+  return value;
+}
+
 // number -> digits ["." digits] [("e" | "E") ["+" | "-"] digits], or "." digits ...; the value
-// is left to the evaluator, which reads the text.
+// is left to the evaluator, which reads the text. A whole number beyond the integers is read as
+// a float: it keeps its value (or fails as a float too large fails) instead of wrapping around
+// into a wrong integer.
 bool ScanNumber(BatchContext& context, const char* start) {
   TokenizerState& tokenizer = context.tokenizer;
   const char* p = start;
@@ -99,9 +116,34 @@ bool ScanNumber(BatchContext& context, const char* start) {
     }
     p += width;
   }
-  CopyText(tokenizer, start, static_cast<std::size_t>(p - start));
-  SetToken(tokenizer, point || exponent ? kTokenFloat : kTokenInteger, kNoCode);
+  const auto length = static_cast<std::size_t>(p - start);
+  const bool whole = !point && !exponent && Magnitude(start, length) < kIntegerLimit;
+  CopyText(tokenizer, start, length);
+  SetToken(tokenizer, whole ? kTokenInteger : kTokenFloat, kNoCode);
   tokenizer.scan = p;
+  return true;
+}
+
+// "-2147483648" where the "-" stands before an operand is the lowest integer, which has no
+// literal of its own: 2147483648 alone is beyond the integers. The sign and the digits are
+// read as one integer token, which means the same as the minus applied to the number (nothing
+// binds tighter than a prefix operator). False, with nothing read, for anything else.
+bool ScanLowestInteger(BatchContext& context, const char* start) {
+  const char* digits = start + 1;
+  while (IsBlank(*digits))
+    ++digits;
+  const char* end = digits;
+  while (IsDigit(*end))
+    ++end;
+  if (end == digits || *end == '.' || *end == 'e' || *end == 'E') return false;
+  const auto count = static_cast<std::size_t>(end - digits);
+  if (Magnitude(digits, count) != kIntegerLimit) return false;
+  TokenizerState& tokenizer = context.tokenizer;
+  tokenizer.tokenText[0] = '-';
+  std::memcpy(tokenizer.tokenText + 1, digits, count);
+  tokenizer.tokenText[count + 1] = '\0';
+  SetToken(tokenizer, kTokenInteger, kNoCode);
+  tokenizer.scan = end;
   return true;
 }
 
@@ -370,6 +412,10 @@ void get_token(BatchContext& context) {
   // whose address is taken.
   const bool beforeOperand = p[0] == '&' && p[1] != '&' &&
                              StandsBeforeOperand(tokenizer.previousKind, tokenizer.previousCode);
+  // A "-" that begins the statement or follows an operator, "(", "," or a keyword is a sign.
+  const bool sign =
+      p[0] == '-' && (tokenizer.previousKind == kTokenEnd ||
+                      StandsBeforeOperand(tokenizer.previousKind, tokenizer.previousCode));
   // A persistent name is read in the running function's own form, which a compiled token does
   // not keep.
   const bool compiled = tokenizer.compiledLine != nullptr && tokenizer.persistentName == 0;
@@ -389,6 +435,8 @@ void get_token(BatchContext& context) {
     read = true;
   } else if (IsDigit(*p) || (*p == '.' && IsDigit(p[1]))) {
     read = ScanNumber(context, p);
+  } else if (sign && ScanLowestInteger(context, p)) {
+    read = true;
   } else if (!StartsName(*p)) {
     read = ScanOperator(context, p);
   } else {
