@@ -43,6 +43,10 @@ struct TokenizerState {
   void* compiledLine;
   const char* compiledBase;
   void* cachedToken;
+  // The compiled expression (CompiledExpression) of the compiled line that the statement runner
+  // found where the statement's expression begins: the next expression read takes it instead of
+  // reading its tokens, and leaves the token after it current.
+  const void* directExpression;
 };
 
 }  // namespace kel

@@ -334,6 +334,8 @@ std::int32_t Compile(BatchContext& context, CompiledLine& line, const CachedToke
   expression.endKind = end.kind;
   expression.lastKind = reader.Last()->kind;
   expression.lastCode = reader.Last()->code;
+  expression.endCode = end.code;
+  expression.endEnd = end.end;
   line.expressions.push_back(expression);
   return static_cast<std::int32_t>(line.expressions.size());
 }
@@ -477,6 +479,16 @@ const CompiledExpression* CurrentCompiledExpression(BatchContext& context) {
   return &line.expressions[static_cast<std::size_t>(token->expression - 1)];
 }
 
+std::int32_t CompiledExpressionAt(BatchContext& context, CompiledLine& line, std::size_t position) {
+  const std::string& text = line.text;
+  while (position < text.size() && IsBlank(text[position]))
+    ++position;
+  if (position >= line.tokenAt.size() || line.tokenAt[position] == 0) return 0;
+  CachedToken& token = line.tokens[line.tokenAt[position] - 1u];
+  if (token.expression == 0) token.expression = Compile(context, line, token);
+  return token.expression;
+}
+
 CompiledAssignment* CompiledAssignmentAt(BatchContext& context, const char* position) {
   CachedToken* token = CompiledTokenAt(context, position);
   if (token == nullptr) return nullptr;
@@ -586,6 +598,31 @@ bool CallsAnything(const CompiledLine& line, std::uint32_t index) {
 
 bool EvaluateCompiledAhead(BatchContext& context, EvalValue& result) {
   TokenizerState& tokenizer = context.tokenizer;
+  if (tokenizer.directExpression != nullptr) {
+    const auto& expression = *static_cast<const CompiledExpression*>(tokenizer.directExpression);
+    tokenizer.directExpression = nullptr;
+    ++context.evaluator.evaluations;
+    void* line = tokenizer.compiledLine;
+    const char* base = tokenizer.compiledBase;
+    EvaluateNode(context, expression.root, result);
+    if (HasError(context)) return true;
+    tokenizer.compiledLine = line;
+    tokenizer.compiledBase = base;
+    // The token after the expression (the end of the statement or a keyword) becomes the
+    // current one, as reading it would leave it.
+    tokenizer.previousKind = expression.lastKind;
+    tokenizer.previousCode = expression.lastCode;
+    tokenizer.putBack = 0;
+    tokenizer.tokenKind = expression.endKind;
+    tokenizer.tokenCode = expression.endCode;
+    tokenizer.tokenStart = base + expression.endPosition;
+    tokenizer.scan = base + expression.endEnd;
+    tokenizer.cachedToken = nullptr;
+    tokenizer.tokenSlot = kNoSlot;
+    tokenizer.pendingPointer = 0;
+    tokenizer.derefPending = 0;
+    return true;
+  }
   if (tokenizer.compiledLine == nullptr || tokenizer.scan == nullptr ||
       tokenizer.persistentName != 0 || tokenizer.derefPending != 0 || tokenizer.pendingPointer != 0)
     return false;

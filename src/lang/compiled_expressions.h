@@ -11,6 +11,7 @@
 #ifndef KEL_LANG_COMPILED_EXPRESSIONS_H
 #define KEL_LANG_COMPILED_EXPRESSIONS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "lang/value.h"
@@ -47,6 +48,10 @@ void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result)
 CompiledAssignment* CompiledAssignmentAt(BatchContext& context, const char* position);
 const CompiledExpression* AssignmentExpression(const BatchContext& context,
                                                const CompiledAssignment& assignment);
+// The compiled expression that begins at `position` of a line (blanks before it passed over):
+// its index in the line's expressions + 1, -1 when none can be made there, 0 when the line's
+// tokens there are not known yet.
+std::int32_t CompiledExpressionAt(BatchContext& context, CompiledLine& line, std::size_t position);
 // Makes the token after a compiled expression the current one.
 void FinishCompiledExpression(BatchContext& context, const CompiledExpression& expression);
 

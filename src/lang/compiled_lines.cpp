@@ -140,6 +140,7 @@ void ActivateCompiledLine(BatchContext& context, CompiledLine* line, const char*
   // The old tokens stay allocated: a caller suspended in this same line may still hold one.
   line->vocabulary = now;
   line->tokenAt.clear();
+  line->direct = DirectKind::kUnknown;
 }
 
 CachedToken* CompiledTokenAt(BatchContext& context, const char* position) {

@@ -84,6 +84,8 @@ struct CompiledExpression {
   std::uint8_t endKind;       // the kind of that token
   std::uint8_t lastKind;      // the expression's last token, which goes before that one
   std::uint16_t lastCode;
+  std::uint16_t endCode;  // the code of the token after the expression
+  std::uint16_t endEnd;   // where the scan stands after that token
 };
 
 // Where a skip that began at this line ended the last time, for an innermost structure at
@@ -124,6 +126,19 @@ struct Vocabulary {
   bool operator==(const Vocabulary&) const = default;
 };
 
+// How the line's statement runs without the statement runner reading its first word again,
+// learnt the second time the line runs (the first run records its tokens).
+enum class DirectKind : std::uint8_t {
+  kUnknown,     // not learnt yet
+  kNone,        // through the statement runner every time
+  kAssignment,  // "name = expression", compiled: `directIndex` in the line's assignments
+  kStructure,   // a structure statement: `directCode` its keyword, run by its handler
+  // A structure statement whose handler reads nothing but an expression, compiled
+  // (`directIndex` in the line's expressions + 1, or 0 for none) and beginning after the keyword
+  // that ends at `directAfter`.
+  kStructureDirect,
+};
+
 struct CompiledLine {
   std::uint32_t lineStart;   // offset of the line's first non-blank character
   std::uint32_t nextOffset;  // where the line after it is read from
@@ -139,6 +154,10 @@ struct CompiledLine {
   CompiledLine* follower = nullptr;
   std::uint32_t followerOffset = 0;
   bool retired = false;  // the text was rewritten: the line is kept only for suspended callers
+  DirectKind direct = DirectKind::kUnknown;
+  std::uint16_t directCode = 0;
+  std::uint32_t directIndex = 0;
+  std::uint16_t directAfter = 0;
   // Compiled expressions and their nodes; deques, since an evaluation suspended in a call may
   // still index them while the line compiles another expression.
   std::deque<CompiledExpression> expressions;

@@ -959,6 +959,12 @@ bool RunCompiledAssignment(BatchContext& context, EvalValue& result, const char*
                            int& status) {
   CompiledAssignment* assignment = CompiledAssignmentAt(context, statement);
   if (assignment == nullptr) return false;
+  status = RunAssignment(context, result, *assignment);
+  return true;
+}
+
+int RunAssignment(BatchContext& context, EvalValue& result, CompiledAssignment& compiled) {
+  CompiledAssignment* assignment = &compiled;
   const CompiledExpression* expression = AssignmentExpression(context, *assignment);
   // What the statement runner, the tokenizer and the evaluator do for "name = expression", in
   // their order: the name gets its slot as it is read, the target is recorded, the right side
@@ -966,8 +972,7 @@ bool RunCompiledAssignment(BatchContext& context, EvalValue& result, const char*
   ++context.evaluator.evaluations;
   std::uint16_t slot =
       NameSlot(context, context.varSlots, context.varCount, assignment->name, assignment->slotHint);
-  status = 0;
-  if (slot == kNoSlot) return true;
+  if (slot == kNoSlot) return 0;
   assignment->slotHint = slot;
   RecordAssignTarget(context, context.currentFrame, slot);
   Append append = AppendInPlace(context, slot, result, expression, false);
@@ -979,17 +984,13 @@ bool RunCompiledAssignment(BatchContext& context, EvalValue& result, const char*
     context.tokenizer.compiledLine = line;
     context.tokenizer.compiledBase = base;
   }
-  if (HasError(context) || append == Append::kDone) {
-    status = HasError(context) ? 0 : 1;
-    return true;
-  }
+  if (HasError(context) || append == Append::kDone) return HasError(context) ? 0 : 1;
   VariableSlot& target = context.varSlots[slot];
   bool sameArray = (target.value.flags & kValueArray) != 0 &&
                    (result.value.flags & kValueArray) != 0 &&
                    target.value.textRef == result.value.textRef;
   if (!sameArray) StoreIntoVariable(context, slot, result);
-  status = HasError(context) ? 0 : 1;
-  return true;
+  return HasError(context) ? 0 : 1;
 }
 
 }  // namespace kel

@@ -28,6 +28,7 @@
 namespace kel {
 
 struct BatchContext;
+struct CompiledAssignment;
 
 // Evaluates a statement or an expression starting at the current token. With allowAssign a
 // leading "name =" assigns; pointerStatement says the statement began with "*" (already
@@ -61,6 +62,9 @@ bool ConditionValue(BatchContext& context, EvalValue& value, bool& truth);
 // active compiled line) has one: true, with the statement runner's status in `status`.
 bool RunCompiledAssignment(BatchContext& context, EvalValue& result, const char* statement,
                            int& status);
+// The same for an assignment of the active compiled line already found: the statement runner's
+// status.
+int RunAssignment(BatchContext& context, EvalValue& result, CompiledAssignment& assignment);
 
 // Resets the recorded assignment target before each statement.
 void ClearAssignTarget(BatchContext& context);

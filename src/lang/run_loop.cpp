@@ -63,6 +63,25 @@ void ReleaseStatementValue(BatchContext& context, EvalValue& result) {
   ReleaseEval(context, result);
 }
 
+// What follows every statement that ran: its value is released, the loop ends on a failure or a
+// stop request, and the host's messages get their turn.
+LineOutcome AfterStatement(BatchContext& context, EvalValue& result, StatementLine& statement,
+                           int status, std::uint32_t& nextOffset, int& outcome) {
+  nextOffset = statement.nextOffset;
+  ReleaseStatementValue(context, result);
+  if (status != 1) {
+    outcome = status;
+    return LineOutcome::End;
+  }
+  Hooks().pumpBetweenStatements(context);
+  if (!context.stopRequested) return LineOutcome::Next;
+  if (context.stopByUser && context.announceStop && (context.breakFlags & kNoStopMessage) == 0) {
+    ReportLineError(context, statement.line, kMsgTerminatedByUser, kClassSevere);
+    context.stopByUser = 0;
+  }
+  return LineOutcome::End;
+}
+
 // Everything the loop does with one line that is neither empty nor a comment. `outcome`
 // receives the loop's result when the line ends the loop; it means nothing otherwise.
 LineOutcome HandleLine(BatchContext& context, const ScriptText& text, EvalValue& result,
@@ -110,19 +129,26 @@ LineOutcome HandleLine(BatchContext& context, const ScriptText& text, EvalValue&
   ActivateCompiledLine(context, runsAsCompiled ? compiled : nullptr, line);
   int status = RunStatementLine(context, result, statement);
   ActivateCompiledLine(context, nullptr, nullptr);
-  nextOffset = statement.nextOffset;
-  ReleaseStatementValue(context, result);
-  if (status != 1) {
-    outcome = status;
-    return LineOutcome::End;
-  }
-  Hooks().pumpBetweenStatements(context);
-  if (!context.stopRequested) return LineOutcome::Next;
-  if (context.stopByUser && context.announceStop && (context.breakFlags & kNoStopMessage) == 0) {
-    ReportLineError(context, line, kMsgTerminatedByUser, kClassSevere);
-    context.stopByUser = 0;
-  }
-  return LineOutcome::End;
+  return AfterStatement(context, result, statement, status, nextOffset, outcome);
+}
+
+// A compiled line that has run before, run from its own text without being copied, read or
+// dispatched again. False when the line must be handled as any other.
+bool HandleCompiledLine(BatchContext& context, const ScriptText& text, EvalValue& result,
+                        CompiledLine& compiled, std::uint32_t& nextOffset, LineOutcome& handled,
+                        int& outcome) {
+  if (compiled.kind != LineKind::kStatement || compiled.direct == DirectKind::kNone ||
+      context.loader.udfDefining != 0)
+    return false;
+  StatementLine statement{compiled.text.data(), 0, nextOffset, compiled.lineStart, &text, false};
+  ActivateCompiledLine(context, &compiled, statement.line);
+  int status = 0;
+  bool ran = RunCompiledStatementLine(context, result, statement, compiled, status);
+  ActivateCompiledLine(context, nullptr, nullptr);
+  if (!ran) return false;
+  outcome = 0;
+  handled = AfterStatement(context, result, statement, status, nextOffset, outcome);
+  return true;
 }
 
 // Skipped code is passed over line by line, each line looked at for the structure keywords that
@@ -245,10 +271,24 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
     previous = compiled;
     if (compiled != nullptr) {
       if (skip.Pass(context, compiled, readOffset, nextOffset)) continue;
-      std::memcpy(line, compiled->text.data(), compiled->text.size() + 1);
       lineStart = compiled->lineStart;
       nextOffset = compiled->nextOffset;
       loader.pendingLineError = 0;
+      context.lineStartOffset = lineStart;
+      context.nextLineOffset = nextOffset;
+      if (skip.Active()) skip.Before(context);
+      LineOutcome handled = LineOutcome::Next;
+      int ending = 1;
+      if (HandleCompiledLine(context, text, result, *compiled, nextOffset, handled, ending)) {
+        if (handled == LineOutcome::End) {
+          outcome = ending;
+          ranToEnd = false;
+          break;
+        }
+        skip.After(context, compiled, readOffset, nextOffset);
+        continue;
+      }
+      std::memcpy(line, compiled->text.data(), compiled->text.size() + 1);
     } else {
       if (ReadLine(context, line, kLineBufferBytes, text, lineStart, nextOffset) == 0) break;
       // A line too long is read again each time, so that its error is raised each time.

@@ -4,6 +4,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "lang/compiled_expressions.h"
 #include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
@@ -204,11 +205,14 @@ int RunReturn(BatchContext& context, EvalValue& result, StatementRun& run) {
     return 1;
   }
   SetTrace(context, kTraceGosub, false);
-  get_token(context);
-  if (HasError(context)) return 0;
-  const bool valueGiven = !AtStatementEnd(context);
+  bool valueGiven = true;
+  if (!EvaluateCompiledAhead(context, result)) {
+    get_token(context);
+    if (HasError(context)) return 0;
+    valueGiven = !AtStatementEnd(context);
+    if (valueGiven) ProcessSubExpression(context, result, false);
+  }
   if (valueGiven) {
-    ProcessSubExpression(context, result, false);
     if (HasError(context)) return 0;
     if (!AtStatementEnd(context))
       return FailWithHint(context, kErrStatementContinues, kMsgHintExtraneousText);

@@ -12,6 +12,7 @@
 #include "errors/messages.h"
 #include "errors/report.h"
 #include "lang/compiled_expressions.h"
+#include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"
@@ -336,6 +337,120 @@ int ExecStatement(BatchContext& context, EvalValue& result, StatementLine& state
                        : RunCommand(context, result, run, code);
   }
   return RunPlainStatement(context, result, run, false);
+}
+
+namespace {
+
+// What the line's first run recorded decides how it runs from now on. Labels, pointer
+// statements and cached jumps keep the statement runner's path.
+void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text) {
+  auto lead = static_cast<std::uint8_t>(text[0]);
+  if (lead == ':' || lead == '*' || lead == kCachedGotoMarker || lead == kCachedGosubMarker ||
+      IsBlank(text[0])) {
+    line.direct = DirectKind::kNone;
+    return;
+  }
+  // The first run has not reached the statement's first word (a line too long, say).
+  if (line.tokenAt.empty() || line.tokenAt[0] == 0) return;
+  const CachedToken& first = line.tokens[line.tokenAt[0] - 1u];
+  if (first.kind == kTokenVariable) {
+    if (CompiledAssignmentAt(context, text) != nullptr) {
+      line.direct = DirectKind::kAssignment;
+      line.directIndex = static_cast<std::uint32_t>(first.assignment - 1);
+    } else if (first.assignment != 0) {
+      line.direct = DirectKind::kNone;
+    }
+    return;
+  }
+  line.direct = DirectKind::kNone;
+  if (first.kind != kTokenKeyword || first.code >= kKeywordCount) return;
+  const KelKeywordRow* row = TokenRow(context, first.code);
+  if (row == nullptr || (row->kind & 0xFF) != kRowStructure) return;
+  line.direct = DirectKind::kStructure;
+  line.directCode = first.code;
+  switch (first.code) {
+    case kKeywordEndWhile:
+    case kKeywordNext:
+    case kKeywordEndFor:
+    case kKeywordBreak:
+    case kKeywordContinue:
+    case kKeywordEndSwitch:
+    case kKeywordEndSelect:
+    case kKeywordEndIf:
+    case kKeywordElse:
+      // Their handlers read no token: at most the rest of the line after the keyword.
+      line.direct = DirectKind::kStructureDirect;
+      line.directIndex = 0;
+      line.directAfter = first.end;
+      return;
+    case kKeywordWhile:
+    case kKeywordSwitch:
+    case kKeywordSelect:
+    case kKeywordCase:
+    case kKeywordTo:
+    case kKeywordIf:
+    case kKeywordElseIf:
+    case kKeywordReturn:
+      break;
+    default:
+      return;
+  }
+  // Their handlers begin by reading an expression; a compiled one followed by the end of the
+  // statement or by Then is handed to them ready.
+  std::int32_t expression = CompiledExpressionAt(context, line, first.end);
+  if (expression == 0) {
+    line.direct = DirectKind::kUnknown;
+    return;
+  }
+  if (expression < 0) return;
+  const CompiledExpression& compiled = line.expressions[static_cast<std::size_t>(expression - 1)];
+  if (compiled.endKind != kTokenEnd &&
+      (compiled.endKind != kTokenKeyword || compiled.endCode != kKeywordThen))
+    return;
+  line.direct = DirectKind::kStructureDirect;
+  line.directIndex = static_cast<std::uint32_t>(expression);
+  line.directAfter = first.end;
+}
+
+}  // namespace
+
+bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, StatementLine& statement,
+                              CompiledLine& line, int& status) {
+  if (line.direct == DirectKind::kUnknown) LearnDirectKind(context, line, statement.line);
+  if (line.direct == DirectKind::kUnknown || line.direct == DirectKind::kNone) return false;
+  const bool skipping = InnermostStructureSkipping(context);
+  // Skipped assignments are left to the statement runner (and to the skips it remembers).
+  if (line.direct == DirectKind::kAssignment && skipping) return false;
+  // The before-statement trace hook and the single-step debugger join here, as in
+  // RunStatementLine.
+  ErrorState& errors = context.errors;
+  errors.errNum = 0;
+  errors.statementContinues = 0;
+  SetTrace(context, kTracePlain, false);
+  ClearAssignTarget(context);
+  if (line.direct == DirectKind::kAssignment) {
+    SetTrace(context, kTracePlain, true);
+    status = RunAssignment(context, result, line.assignments[line.directIndex]);
+  } else if (line.direct == DirectKind::kStructureDirect) {
+    // The tokenizer stands after the keyword, with the expression that follows it found.
+    StatementRun run{statement, 0, false, skipping};
+    TokenizerState& tokenizer = context.tokenizer;
+    BeginScan(context, statement.line + line.directAfter);
+    tokenizer.tokenKind = kTokenKeyword;
+    tokenizer.tokenCode = line.directCode;
+    tokenizer.tokenStart = statement.line;
+    if (line.directIndex != 0) tokenizer.directExpression = &line.expressions[line.directIndex - 1];
+    status = RunStructureKeyword(context, result, run, line.directCode);
+    tokenizer.directExpression = nullptr;
+  } else {
+    StatementRun run{statement, 0, false, skipping};
+    BeginScan(context, statement.line);
+    get_token(context);  // the keyword, taken from the line's tokens
+    status = HasError(context) ? 0 : RunStructureKeyword(context, result, run, line.directCode);
+  }
+  status = SettleError(context, statement, status);
+  // The after-statement trace hooks join here.
+  return true;
 }
 
 int RunStatementLine(BatchContext& context, EvalValue& result, StatementLine& statement) {

@@ -10,6 +10,7 @@
 namespace kel {
 
 struct BatchContext;
+struct CompiledLine;
 
 // One statement as the run loop hands it over.
 struct StatementLine {
@@ -26,6 +27,14 @@ struct StatementLine {
 // the statement. Returns 1 to go on, 0 when the script must end, -1 when a Return leaves the
 // body being run; any other value ends the run loop with that value.
 int RunStatementLine(BatchContext& context, EvalValue& result, StatementLine& statement);
+
+// Runs the statement of a compiled line that has run before, from what the line learnt then:
+// its first word is not read and dispatched again, and an assignment runs from its compiled
+// form. `statement.line` is the compiled line's own text, active in the tokenizer. The error is
+// dealt with as RunStatementLine does. False, with nothing done, when the line must go through
+// RunStatementLine.
+bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, StatementLine& statement,
+                              CompiledLine& line, int& status);
 
 // Executes the statement that starts at `offset` of the line, without reporting its error.
 // `noCache` keeps Goto and Gosub from caching their target in the text (statements run by
