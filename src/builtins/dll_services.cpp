@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "builtins/entry_boundary.h"
 #include "builtins/extender_router.h"
 #include "core/batch_context.h"
 #include "core/exports.h"
@@ -147,12 +148,16 @@ using namespace kel;
 extern "C" std::intptr_t KEL_CDECL DLLServices(void* contextHandle, std::int32_t request,
                                                std::intptr_t p1, std::intptr_t p2, std::intptr_t p3,
                                                std::intptr_t p4) {
-  if (contextHandle == nullptr || request < 0 || request > kLastRequest) return 0;
-  auto* context = static_cast<BatchContext*>(platform::GlobalLock(contextHandle));
+  if (request < 0 || request > kLastRequest) return 0;
+  LockedContext locked(contextHandle);
+  BatchContext* context = locked.initialised();
   if (context == nullptr) return 0;
   std::uint32_t saved = context->errors.errNum;
   context->errors.errNum = 0;
-  std::intptr_t answer = context->varSlots ? Serve(*context, request, p1, p2, p3, p4) : 0;
+  // A failure thrown below the service is answered as any failure of a service is: with 0.
+  std::intptr_t answer = AtBoundary(context, std::intptr_t{0}, [&]() -> std::intptr_t {
+    return context->varSlots ? Serve(*context, request, p1, p2, p3, p4) : 0;
+  });
   // Request 13 is how a host raises an error: that one stands after the call.
   if (request == 13) {
     saved = context->errors.errNum;
@@ -160,6 +165,5 @@ extern "C" std::intptr_t KEL_CDECL DLLServices(void* contextHandle, std::int32_t
     answer = 0;
   }
   context->errors.errNum = saved;
-  platform::GlobalUnlock(contextHandle);
   return answer;
 }

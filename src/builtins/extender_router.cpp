@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "builtins/entry_boundary.h"
 #include "core/batch_context.h"
 #include "core/process_state.h"
 #include "errors/error_numbers.h"
@@ -131,19 +132,13 @@ bool CallHostEntry(BatchContext& context, std::int32_t request, EvalValue* argum
 
 }  // namespace kel
 
-using namespace kel;
+namespace kel {
+namespace {
 
-extern "C" std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t,
-                                                KelServicesBlock* call, KelBoundaryValue* value) {
-  if (call == nullptr || call->contextHandle == nullptr || call->result == nullptr)
-    return kAnswerCopyFailed;
-  auto* context = static_cast<BatchContext*>(platform::GlobalLock(call->contextHandle));
-  if (context == nullptr) return kAnswerCopyFailed;
-  struct Unlock {
-    void* handle;
-    ~Unlock() { platform::GlobalUnlock(handle); }
-  } unlock{call->contextHandle};
-  auto& result = *static_cast<EvalValue*>(call->result);
+// What the callee of a call that left the engine delivers: its error text (code below 0) or its
+// result, copied into the engine's record for the call's result.
+std::int32_t TakeAnswer(BatchContext& context, std::int32_t code, EvalValue& result,
+                        KelBoundaryValue* value) {
   if (code < 0) {
     // An error: its text is the value's text, or a general one when it carries no text.
     char text[kUserErrorTextBytes];
@@ -154,12 +149,12 @@ extern "C" std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t,
     if (hasText && value->text != nullptr)
       std::snprintf(text, sizeof text, "%s", static_cast<const char*>(value->text));
     else
-      LoadMessage(*context, kMsgUndefinedExtenderError, text, sizeof text);
-    std::snprintf(context->errors.userErrText, sizeof context->errors.userErrText, "%s", text);
+      LoadMessage(context, kMsgUndefinedExtenderError, text, sizeof text);
+    std::snprintf(context.errors.userErrText, sizeof context.errors.userErrText, "%s", text);
     return code;
   }
   if (value == nullptr) return kAnswerCopyFailed;
-  ReleaseEval(*context, result);
+  ReleaseEval(context, result);
   std::uint32_t flags = value->flags;
   if ((flags & KEL_VALUE_OBJECT) != 0) return kAnswerCopyFailed;  // no automation support here
   if ((flags & KEL_VALUE_ARRAY) != 0) {
@@ -174,7 +169,7 @@ extern "C" std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t,
             ? value->wide
             : reinterpret_cast<const std::uint16_t*>(
                   static_cast<std::uintptr_t>(static_cast<std::uint32_t>(value->intValue)));
-    std::uint32_t offset = CopyForeignWide(*context, wide);
+    std::uint32_t offset = CopyForeignWide(context, wide);
     if (offset == 0) return kAnswerCopyFailed;
     result.value.wideRef = offset;
     result.value.flags = kValueWideText;
@@ -191,11 +186,27 @@ extern "C" std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t,
     return code;
   }
   if ((flags & KEL_VALUE_TEXT) != 0) {
-    std::uint32_t offset = CopyForeignText(*context, static_cast<const char*>(value->text));
+    std::uint32_t offset = CopyForeignText(context, static_cast<const char*>(value->text));
     if (offset == 0) return kAnswerCopyFailed;
     result.value.textRef = offset;
     result.value.flags = kValueText;
     return code;
   }
   return kAnswerCopyFailed;
+}
+
+}  // namespace
+}  // namespace kel
+
+using namespace kel;
+
+extern "C" std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t,
+                                                KelServicesBlock* call, KelBoundaryValue* value) {
+  if (call == nullptr || call->result == nullptr) return kAnswerCopyFailed;
+  LockedContext locked(call->contextHandle);
+  BatchContext* context = locked.initialised();
+  if (context == nullptr) return kAnswerCopyFailed;
+  auto& result = *static_cast<EvalValue*>(call->result);
+  return AtBoundary(context, kAnswerCopyFailed,
+                    [&] { return TakeAnswer(*context, code, result, value); });
 }

@@ -2,8 +2,12 @@
 // library as any host does.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "kel/kel_extender.h"
 #include "kel/kel_host.h"
@@ -19,6 +23,19 @@ constexpr std::int32_t kServiceRunError = 4;
 constexpr std::int32_t kServiceRunResult = 5;
 constexpr std::int32_t kServiceQuietMode = 23;
 constexpr std::int32_t kServiceKeptReport = 25;
+
+// The answer of ViperAnswer when it could not take the answer, and what find_var answers for no
+// slot.
+constexpr std::int32_t kAnswerRefused = -4;
+constexpr std::uint16_t kNoSlot = 65535;
+
+using FindVarFn = std::uint16_t(KEL_CDECL*)(void*, const char*, std::int32_t);
+using VMallocFn = std::uint32_t(KEL_CDECL*)(void*, std::uint32_t);
+using VFreeFn = void(KEL_CDECL*)(void*, std::uint32_t);
+using HotKeyCheckFn = std::int32_t(KEL_CDECL*)(void*, void*, std::uint32_t, std::uint32_t,
+                                               const void*);
+using LoadMyStringFn = std::int32_t(KEL_CDECL*)(void*, void*, std::uint32_t, char*, std::int32_t);
+using TokenFn = void(KEL_CDECL*)(void*);
 
 #if defined(_WIN32)
 constexpr char kLibrary[] = "kel.dll";
@@ -106,6 +123,13 @@ class HostTest : public ::testing::Test {
     services_(context_, kServiceVariableText, reinterpret_cast<std::intptr_t>(name),
               reinterpret_cast<std::intptr_t>(value), sizeof value, 0);
     return value;
+  }
+
+  template <typename Function>
+  Function Entry(const char* name) {
+    auto* entry = reinterpret_cast<Function>(platform::FindSymbol(library_, name));
+    EXPECT_NE(entry, nullptr) << name;
+    return entry;
   }
 
   static constexpr std::size_t kReservation = 8 * 1024 * 1024;
@@ -211,7 +235,255 @@ TEST_F(HostTest, BadHandlesAndModesAreRefused) {
   EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
 }
 
+// Every entry answers its failure value to what it cannot use: no handle, a handle of something
+// else, a block too small for a context, a context that mode 1 never set up or that mode 99
+// shut down, a variable table too small, a heap that is not there. None of them is read past
+// its end or written; the context they were refused on still works.
+TEST_F(HostTest, EveryEntryRefusesWhatItCannotUse) {
+  auto findVar = Entry<FindVarFn>("find_var");
+  auto vmalloc = Entry<VMallocFn>("VMalloc");
+  auto vfree = Entry<VFreeFn>("VFree");
+  auto hotKeyCheck = Entry<HotKeyCheckFn>("HotKeyCheck");
+  auto loadMyString = Entry<LoadMyStringFn>("LoadMyString");
+  auto getToken = Entry<TokenFn>("get_token");
+  auto putback = Entry<TokenFn>("putback");
+  auto answer = Entry<KelAnswerFn>("ViperAnswer");
+  ASSERT_TRUE(findVar && vmalloc && vfree && hotKeyCheck && loadMyString && getToken && putback &&
+              answer);
+
+  // Handles of every kind the engine must not take for a context.
+  alignas(16) static unsigned char foreign[512] = {};  // memory that is no block at all
+  platform::MemoryHandle small = platform::GlobalAllocate(64, platform::Fill::Zero);
+  platform::MemoryHandle fresh = platform::GlobalAllocate(KEL_CONTEXT_BYTES, platform::Fill::Zero);
+  platform::MemoryHandle closed = platform::GlobalAllocate(KEL_CONTEXT_BYTES, platform::Fill::Zero);
+  ASSERT_GT(init_(nullptr, closed, 0, KEL_MODE_CONTEXT, 0, nullptr, 0), 0);
+  ASSERT_EQ(init_(nullptr, closed, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+  void* freshRecord = platform::GlobalLock(fresh);  // what an extender would be handed
+  struct Handle {
+    const char* what;
+    void* handle;
+  };
+  const Handle contexts[] = {{"no handle", nullptr},
+                             {"a foreign handle", foreign},
+                             {"a block too small for a context", small},
+                             {"a context mode 1 never set up", fresh},
+                             {"a context mode 99 shut down", closed}};
+
+  // A context set up with modes 1 and 2, for the variable table and heap cases.
+  context_ = platform::GlobalAllocate(KEL_CONTEXT_BYTES, platform::Fill::Zero);
+  std::int32_t slotBytes = init_(nullptr, context_, 0, KEL_MODE_CONTEXT, 0, "host test", 0);
+  ASSERT_GT(slotBytes, 0);
+  platform::MemoryHandle oneSlot =
+      platform::GlobalAllocate(std::size_t(slotBytes), platform::Fill::Zero);
+  table_ = platform::GlobalAllocate(std::size_t(slotBytes) * 100, platform::Fill::Zero);
+  auto bind = [&](platform::MemoryHandle table, std::intptr_t slots) {
+    return init_(nullptr, context_, reinterpret_cast<std::intptr_t>(table), KEL_MODE_VARIABLES,
+                 slots, "", 0);
+  };
+  // The heap cases: memory the host has given back already, and descriptors whose figures do
+  // not hold.
+  void* gone = platform::ReserveAddressSpace(65536);
+  ASSERT_NE(gone, nullptr);
+  platform::ReleaseAddressSpace(gone, 65536);
+  heap_ = platform::ReserveAddressSpace(kReservation);
+  ASSERT_TRUE(platform::CommitMemory(heap_, 65536));
+  descriptor_ = KelHeapDescriptor{};
+  descriptor_.active = 1;
+  descriptor_.base = heap_;
+  descriptor_.committedBytes = 65536;
+  KelHeapDescriptor tooSmall = descriptor_;
+  tooSmall.reservedBytes = 4096;  // less than the 65536 bytes said to be committed
+  auto attach = [&](void* base, std::intptr_t committed, KelHeapDescriptor* descriptor) {
+    return init_(nullptr, context_, reinterpret_cast<std::intptr_t>(base), KEL_MODE_HEAP, committed,
+                 nullptr, reinterpret_cast<std::intptr_t>(descriptor));
+  };
+
+  struct Case {
+    std::string what;
+    std::function<std::intptr_t()> call;
+    std::intptr_t refused;
+  };
+  std::vector<Case> cases;
+  char buffer[64];
+  for (const Handle& h : contexts) {
+    void* c = h.handle;
+    std::string on = std::string(" on ") + h.what;
+    if (c != fresh && c != closed)  // mode 1 sets up (or again) any block big enough
+      cases.push_back({"mode 1" + on,
+                       [=, this] { return init_(nullptr, c, 0, KEL_MODE_CONTEXT, 0, "", 0); }, 0});
+    cases.push_back({"mode 2" + on,
+                     [=, this] {
+                       return init_(nullptr, c, reinterpret_cast<std::intptr_t>(table_),
+                                    KEL_MODE_VARIABLES, 100, "", 0);
+                     },
+                     0});
+    cases.push_back({"mode 3" + on,
+                     [=, this] {
+                       return init_(nullptr, c, reinterpret_cast<std::intptr_t>(heap_),
+                                    KEL_MODE_HEAP, 65536, nullptr, 0);
+                     },
+                     0});
+    cases.push_back({"mode 99" + on,
+                     [=, this] { return init_(nullptr, c, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0); },
+                     0});
+    cases.push_back({"a run" + on,
+                     [=, this] {
+                       platform::MemoryHandle script =
+                           platform::GlobalAllocate(8, platform::Fill::Zero);
+                       std::int32_t ran = run_(nullptr, c, script, nullptr, nullptr);
+                       platform::GlobalFree(script);
+                       return std::intptr_t{ran};
+                     },
+                     0});
+    cases.push_back(
+        {"DLLServices" + on, [=, this] { return services_(c, kServiceRunError, 0, 0, 0, 0); }, 0});
+    cases.push_back({"ViperAnswer" + on,
+                     [=, this] {
+                       alignas(16) static unsigned char result[256] = {};
+                       KelServicesBlock call{};
+                       call.contextHandle = c;
+                       call.result = result;
+                       KelBoundaryValue value{};
+                       value.flags = KEL_VALUE_INTEGER;
+                       return std::intptr_t{answer(0, 0, &call, &value)};
+                     },
+                     kAnswerRefused});
+  }
+  for (void* record : {static_cast<void*>(nullptr), freshRecord}) {
+    std::string on = record ? " on a context mode 1 never set up" : " on no context";
+    cases.push_back(
+        {"find_var" + on, [=, this] { return std::intptr_t{findVar(record, "x", 1)}; }, kNoSlot});
+    cases.push_back({"VMalloc" + on, [=, this] { return std::intptr_t{vmalloc(record, 16)}; }, 0});
+    cases.push_back({"VFree" + on,
+                     [=, this] {
+                       vfree(record, 64);
+                       return std::intptr_t{0};
+                     },
+                     0});
+    cases.push_back({"get_token and putback" + on,
+                     [=, this] {
+                       getToken(record);
+                       putback(record);
+                       return std::intptr_t{0};
+                     },
+                     0});
+  }
+  cases.push_back({"ViperAnswer without a call",
+                   [=, this] { return std::intptr_t{answer(0, 0, nullptr, nullptr)}; },
+                   kAnswerRefused});
+  cases.push_back(
+      {"HotKeyCheck without a table",
+       [=, this] { return std::intptr_t{hotKeyCheck(nullptr, nullptr, 256, 65, nullptr)}; }, 0});
+  cases.push_back(
+      {"LoadMyString without a buffer",
+       [=, this] { return std::intptr_t{loadMyString(nullptr, nullptr, 3096, nullptr, 64)}; }, 0});
+  cases.push_back({"LoadMyString with a size of 0",
+                   [&] { return std::intptr_t{loadMyString(nullptr, nullptr, 3096, buffer, 0)}; },
+                   0});
+  cases.push_back({"a run before the table and the heap",
+                   [&] {
+                     platform::MemoryHandle script =
+                         platform::GlobalAllocate(8, platform::Fill::Zero);
+                     std::int32_t ran = run_(nullptr, context_, script, nullptr, nullptr);
+                     platform::GlobalFree(script);
+                     return std::intptr_t{ran};
+                   },
+                   0});
+  cases.push_back({"a variable table that is no block",
+                   [&] {
+                     return std::intptr_t{bind(
+                         static_cast<platform::MemoryHandle>(static_cast<void*>(foreign)), 100)};
+                   },
+                   0});
+  cases.push_back(
+      {"a variable table of one slot", [&] { return std::intptr_t{bind(oneSlot, 100)}; }, 0});
+  cases.push_back({"a variable table said to hold one slot",
+                   [&] { return std::intptr_t{bind(table_, 1)}; }, 0});
+  cases.push_back({"a variable table said to hold fewer than none",
+                   [&] { return std::intptr_t{bind(table_, -5)}; }, 0});
+  for (Case& c : cases)
+    EXPECT_EQ(c.call(), c.refused) << c.what;
+
+  // The context the refusals were tried on: bound, then the heap cases, then a script runs.
+  ASSERT_EQ(bind(table_, 100), 1);
+  const Case heaps[] = {
+      {"a heap reservation of 0 bytes (no address)",
+       [&] { return std::intptr_t{attach(nullptr, 65536, &descriptor_)}; }, 0},
+      {"a heap of 0 committed bytes", [&] { return std::intptr_t{attach(heap_, 0, &descriptor_)}; },
+       0},
+      {"a heap smaller than its header",
+       [&] { return std::intptr_t{attach(heap_, 16, &descriptor_)}; }, 0},
+      {"a heap the host has given back",
+       [&] { return std::intptr_t{attach(gone, 65536, nullptr)}; }, 0},
+      {"a reservation smaller than what is committed",
+       [&] { return std::intptr_t{attach(heap_, 65536, &tooSmall)}; }, 0},
+  };
+  for (const Case& c : heaps)
+    EXPECT_EQ(c.call(), c.refused) << c.what;
+  descriptor_.reservedBytes = kReservation;
+  ASSERT_EQ(attach(heap_, 65536, &descriptor_), 1);
+  services_(context_, kServiceQuietMode, reinterpret_cast<std::intptr_t>(""), 0, 1, 0);
+  const char script[] = "x = StrCat(\"still \", \"works\")";
+  ExpectCleanRun(script, sizeof script, "the context the refusals were tried on");
+  EXPECT_EQ(Variable("x"), "still works");
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+
+  platform::GlobalUnlock(fresh);
+  for (platform::MemoryHandle handle : {small, fresh, closed, oneSlot})
+    platform::GlobalFree(handle);
+}
+
 #if !defined(_WIN32)
+// Something thrown in the middle of a run (memory running out in the standard library; here the
+// host's own function throws, from deep inside a statement) ends at the entry: the run fails
+// with the memory error, kept for the host like any error that ends a run, and the context runs
+// its next text and shuts down as usual, also when the run was broken off inside a function.
+// (Windows is left out: an exception thrown across the boundary of two modules with their own
+// runtime is not the host's to throw there.)
+std::int32_t KEL_STDCALL ThrowingHostEntry(void*, void*, std::uint32_t, std::int32_t request,
+                                           KelAnswerFn, KelServicesBlock*, std::uint32_t*,
+                                           KelBoundaryValue*, std::int32_t, KelBoundaryValue*) {
+  if (request < 0) return 0;  // notifications
+  throw std::bad_alloc();
+}
+
+TEST_F(HostTest, AFailureThrownInARunEndsTheRunAndLeavesTheContextUsable) {
+  StartContext();
+  KelKeywordRow keywords[2] = {};
+  keywords[0].kind = 2;  // a function without arguments
+  std::snprintf(keywords[0].name, sizeof keywords[0].name, "%s", "boom");
+  keywords[0].nameLength = 4;
+  auto run = [&](const char* text) {
+    platform::MemoryHandle script =
+        platform::GlobalAllocate(std::strlen(text) + 2, platform::Fill::Zero);
+    std::memcpy(platform::GlobalLock(script), text, std::strlen(text));
+    platform::GlobalUnlock(script);
+    std::int32_t result =
+        run_(nullptr, context_, script, reinterpret_cast<void*>(&ThrowingHostEntry), keywords);
+    platform::GlobalFree(script);
+    return result;
+  };
+  const char* broken[] = {
+      "kept = 1\nx = StrLen(\"ab\" : boom())\nnot = 1\n",
+      "#DefineFunction deep(n)\n  a = ArrDimension(3)\n  If n == 0 Then Return boom()\n"
+      "  Return deep(n - 1)\n#EndFunction\nWhile 1\n  For i = 1 To 2\n    x = deep(3)\n"
+      "  Next\nEndWhile\n",
+  };
+  for (const char* text : broken) {
+    EXPECT_EQ(run(text), 0) << text;
+    EXPECT_EQ(services_(context_, kServiceRunResult, 0, 0, 0, 0), 0) << text;
+    EXPECT_EQ(services_(context_, kServiceRunError, 0, 0, 0, 0), 1588) << text;
+    EXPECT_EQ(Report().substr(0, 4), "1588") << text;
+    EXPECT_EQ(Variable("kept"), "1");
+    EXPECT_EQ(Variable("not"), "") << "the run ended where it was broken off";
+    const char next[] =
+        "#DefineFunction twice(n)\n  Return n * 2\n#EndFunction\ny = twice(kept + 1)";
+    ExpectCleanRun(next, sizeof next, "the next text");
+    EXPECT_EQ(Variable("y"), "4");
+  }
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+}
+
 // On Windows a version mismatch shows a modal box; elsewhere it is reported on standard error.
 TEST_F(HostTest, AnInterfaceMismatchIsRefused) {
   ::testing::internal::CaptureStderr();

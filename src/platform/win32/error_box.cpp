@@ -108,61 +108,65 @@ void FillTraceback(HWND dialog, const ErrorBoxTexts& texts) {
 
 std::intptr_t ErrorBoxProcedure(void* window, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t lParam) {
-  HWND dialog = static_cast<HWND>(window);
-  switch (message) {
-    case WM_INITDIALOG: {
-      ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      if (const ErrorBoxTexts* texts = BoxTexts(dialog)) InitialiseErrorBox(dialog, *texts);
-      ::SetFocus(::GetDlgItem(dialog, KEL_ERRORBOX_FIRST_BUTTON));
-      return FALSE;  // the focus is set
-    }
-    case WM_COMMAND: {
-      int id = LOWORD(wParam);
-      // The error line is read-only text to copy from; what it reports changes nothing.
-      if (id == KEL_ERRORBOX_ERROR_LINE) return TRUE;
-      const ErrorBoxTexts* texts = BoxTexts(dialog);
-      if (id == KEL_ERRORBOX_MORE_INFO) {
-        if (texts != nullptr)
-          ::MessageBoxA(dialog, texts->moreInfo != nullptr ? texts->moreInfo : "",
-                        texts->moreInfoTitle != nullptr ? texts->moreInfoTitle : "",
-                        MB_OK | MB_ICONEXCLAMATION);
+  return win32::AtCallbackBoundary(std::intptr_t{FALSE}, [&]() -> std::intptr_t {
+    HWND dialog = static_cast<HWND>(window);
+    switch (message) {
+      case WM_INITDIALOG: {
+        ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        if (const ErrorBoxTexts* texts = BoxTexts(dialog)) InitialiseErrorBox(dialog, *texts);
+        ::SetFocus(::GetDlgItem(dialog, KEL_ERRORBOX_FIRST_BUTTON));
+        return FALSE;  // the focus is set
+      }
+      case WM_COMMAND: {
+        int id = LOWORD(wParam);
+        // The error line is read-only text to copy from; what it reports changes nothing.
+        if (id == KEL_ERRORBOX_ERROR_LINE) return TRUE;
+        const ErrorBoxTexts* texts = BoxTexts(dialog);
+        if (id == KEL_ERRORBOX_MORE_INFO) {
+          if (texts != nullptr)
+            ::MessageBoxA(dialog, texts->moreInfo != nullptr ? texts->moreInfo : "",
+                          texts->moreInfoTitle != nullptr ? texts->moreInfoTitle : "",
+                          MB_OK | MB_ICONEXCLAMATION);
+          return TRUE;
+        }
+        if (id == KEL_ERRORBOX_TRACEBACK) {
+          if (texts != nullptr)
+            ::DialogBoxParamA(win32::EngineModule(), "STACKINFO", dialog, TracebackDialog,
+                              reinterpret_cast<LPARAM>(texts));
+          return TRUE;
+        }
+        ::EndDialog(dialog, id);
         return TRUE;
       }
-      if (id == KEL_ERRORBOX_TRACEBACK) {
-        if (texts != nullptr)
-          ::DialogBoxParamA(win32::EngineModule(), "STACKINFO", dialog, TracebackDialog,
-                            reinterpret_cast<LPARAM>(texts));
-        return TRUE;
-      }
-      ::EndDialog(dialog, id);
-      return TRUE;
+      default:
+        return FALSE;
     }
-    default:
-      return FALSE;
-  }
+  });
 }
 
 std::intptr_t TracebackProcedure(void* window, unsigned message, std::uintptr_t wParam,
                                  std::intptr_t lParam) {
-  HWND dialog = static_cast<HWND>(window);
-  switch (message) {
-    case WM_INITDIALOG: {
-      auto* texts = reinterpret_cast<const ErrorBoxTexts*>(lParam);
-      if (texts != nullptr) {
-        FillTraceback(dialog, *texts);
-        if (texts->soundsOn) PlaySystemSound("SystemAsterisk");
-      }
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (LOWORD(wParam) == KEL_TRACEBACK_OK || LOWORD(wParam) == IDCANCEL) {
-        ::EndDialog(dialog, LOWORD(wParam));
+  return win32::AtCallbackBoundary(std::intptr_t{FALSE}, [&]() -> std::intptr_t {
+    HWND dialog = static_cast<HWND>(window);
+    switch (message) {
+      case WM_INITDIALOG: {
+        auto* texts = reinterpret_cast<const ErrorBoxTexts*>(lParam);
+        if (texts != nullptr) {
+          FillTraceback(dialog, *texts);
+          if (texts->soundsOn) PlaySystemSound("SystemAsterisk");
+        }
         return TRUE;
       }
-      return FALSE;
-    default:
-      return FALSE;
-  }
+      case WM_COMMAND:
+        if (LOWORD(wParam) == KEL_TRACEBACK_OK || LOWORD(wParam) == IDCANCEL) {
+          ::EndDialog(dialog, LOWORD(wParam));
+          return TRUE;
+        }
+        return FALSE;
+      default:
+        return FALSE;
+    }
+  });
 }
 
 int ShowErrorBox(void* owner, ErrorBoxKind kind, const ErrorBoxTexts& texts) {

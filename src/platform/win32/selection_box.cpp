@@ -82,32 +82,34 @@ void Choose(HWND dialog) {
 }
 
 INT_PTR CALLBACK SelectionDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      const auto* request = reinterpret_cast<const SelectionRequest*>(lParam);
-      ::SetWindowTextA(dialog, request->title != nullptr ? request->title : "");
-      HWND list = ::GetDlgItem(dialog, kListControl);
-      for (const std::string& item : *request->items)
-        ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-      ::SendMessageA(list, LB_SETCURSEL, 0, 0);
-      ::SetFocus(list);
-      return FALSE;  // the focus is set
-    }
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          Choose(dialog);
-          return TRUE;
-        case IDCANCEL:  // also the close box and Escape
-          ::EndDialog(dialog, 0);
-          return TRUE;
-        case kListControl:
-          if (HIWORD(wParam) == LBN_DBLCLK) Choose(dialog);
-          return TRUE;
+  return win32::AtCallbackBoundary(INT_PTR{FALSE}, [&]() -> INT_PTR {
+    switch (message) {
+      case WM_INITDIALOG: {
+        const auto* request = reinterpret_cast<const SelectionRequest*>(lParam);
+        ::SetWindowTextA(dialog, request->title != nullptr ? request->title : "");
+        HWND list = ::GetDlgItem(dialog, kListControl);
+        for (const std::string& item : *request->items)
+          ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        ::SendMessageA(list, LB_SETCURSEL, 0, 0);
+        ::SetFocus(list);
+        return FALSE;  // the focus is set
       }
-      return FALSE;
-  }
-  return FALSE;
+      case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+          case IDOK:
+            Choose(dialog);
+            return TRUE;
+          case IDCANCEL:  // also the close box and Escape
+            ::EndDialog(dialog, 0);
+            return TRUE;
+          case kListControl:
+            if (HIWORD(wParam) == LBN_DBLCLK) Choose(dialog);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+  });
 }
 
 }  // namespace
