@@ -291,7 +291,14 @@ class Compiler {
     return Add(node);
   }
 
-  std::uint32_t Add(const ExprNode& node) {
+  std::uint32_t Add(ExprNode node) {
+    node.leftNode = nullptr;
+    node.rightNode = nullptr;
+    if (node.kind == NodeKind::kBinary || node.kind == NodeKind::kComparison ||
+        node.kind == NodeKind::kUnary)
+      node.leftNode = &line_.nodes[node.left];
+    if (node.kind == NodeKind::kBinary || node.kind == NodeKind::kComparison)
+      node.rightNode = &line_.nodes[node.right];
     line_.nodes.push_back(node);
     return static_cast<std::uint32_t>(line_.nodes.size() - 1);
   }
@@ -363,14 +370,13 @@ std::int32_t CompileAssignment(BatchContext& context, CompiledLine& line,
   return static_cast<std::int32_t>(line.assignments.size());
 }
 
-void ReadVariableNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
+void ReadVariableNode(BatchContext& context, ExprNode& node, EvalValue& result) {
   CompiledLine& line = ActiveLine(context);
-  const char* name = line.pool.data() + line.nodes[index].text;
+  const char* name = line.pool.data() + node.text;
   // The name gets its slot when the expression reaches it, as when the tokenizer reads it.
-  std::uint16_t slot =
-      NameSlot(context, context.varSlots, context.varCount, name, line.nodes[index].slotHint);
+  std::uint16_t slot = NameSlot(context, context.varSlots, context.varCount, name, node.slotHint);
   if (slot == kNoSlot) return;
-  line.nodes[index].slotHint = slot;
+  node.slotHint = slot;
   // A name without a value is reported as the evaluator reports it.
   if ((context.varSlots[slot].value.flags & kValueHolding) == 0)
     slot = FindVariable(context, name, slot, true);
@@ -378,8 +384,9 @@ void ReadVariableNode(BatchContext& context, std::uint32_t index, EvalValue& res
   BorrowVariable(context, context.varSlots[slot].value, slot, context.currentFrame, result);
 }
 
-void CallNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
-  const ExprNode node = ActiveLine(context).nodes[index];
+void EvaluateAt(BatchContext& context, ExprNode& node, EvalValue& result);
+
+void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
   if (node.code >= kDefinitionCodeBase &&
       DefinitionRecord(context, static_cast<std::uint16_t>(node.code - kDefinitionCodeBase)) ==
           nullptr)
@@ -392,7 +399,7 @@ void CallNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
   for (; evaluated < node.count; ++evaluated) {
     ResetEval(arguments[evaluated]);
     std::uint32_t argument = ActiveLine(context).arguments[node.left + evaluated];
-    EvaluateNode(context, argument, arguments[evaluated]);
+    EvaluateAt(context, ActiveLine(context).nodes[argument], arguments[evaluated]);
     held[evaluated] = (arguments[evaluated].value.flags & kValueArray) != 0;
     if (held[evaluated])
       AddArrayHolder(reinterpret_cast<ArrayRecord*>(arguments[evaluated].value.textRef));
@@ -503,8 +510,9 @@ const CompiledExpression* AssignmentExpression(const BatchContext& context,
   return &ActiveLine(context).expressions[assignment.expression];
 }
 
-void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
-  const ExprNode& node = ActiveLine(context).nodes[index];
+namespace {
+
+void EvaluateAt(BatchContext& context, ExprNode& node, EvalValue& result) {
   switch (node.kind) {
     case NodeKind::kInteger:
       result.value.flags = kValueInteger;
@@ -525,18 +533,16 @@ void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result)
     case NodeKind::kConstant:
       return ConstantValue(context, *KeywordRow(node.code), result);
     case NodeKind::kVariable:
-      return ReadVariableNode(context, index, result);
+      return ReadVariableNode(context, node, result);
     case NodeKind::kBinary:
     case NodeKind::kComparison: {
-      // The node may move no more, but the line may compile other expressions during a call.
       const std::uint16_t op = node.code;
       const bool comparison = node.kind == NodeKind::kComparison;
-      const std::uint32_t right = node.right;
-      EvaluateNode(context, node.left, result);
+      EvaluateAt(context, *node.leftNode, result);
       if (HasError(context)) return;
       EvalValue operand;
       ResetEval(operand);
-      EvaluateNode(context, right, operand);
+      EvaluateAt(context, *node.rightNode, operand);
       if (!HasError(context) && result.value.flags == kValueInteger &&
           operand.value.flags == kValueInteger &&
           IntegerShortcut(context, op, result, operand.value.intValue))
@@ -547,13 +553,19 @@ void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result)
     }
     case NodeKind::kUnary: {
       const std::uint16_t op = node.code;
-      EvaluateNode(context, node.left, result);
+      EvaluateAt(context, *node.leftNode, result);
       if (!HasError(context)) ApplyUnaryOp(context, op, result);
       return;
     }
     case NodeKind::kCall:
-      return CallNode(context, index, result);
+      return CallNode(context, node, result);
   }
+}
+
+}  // namespace
+
+void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
+  EvaluateAt(context, ActiveLine(context).nodes[index], result);
 }
 
 void FinishCompiledExpression(BatchContext& context, const CompiledExpression& expression) {

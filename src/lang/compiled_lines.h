@@ -71,6 +71,9 @@ struct ExprNode {
   std::uint16_t count;
   std::uint32_t left;
   std::uint32_t right;
+  // The operands as nodes (a deque's elements stay where they are while others are added).
+  ExprNode* leftNode;
+  ExprNode* rightNode;
   std::uint32_t text;
   std::uint32_t length;
   std::int32_t integer;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
@@ -38,10 +39,52 @@ struct CallerState {
   char scriptPath[kPathBytes];
 };
 
-// Copies a line buffer or the tokenizer's state up to the end of the texts they hold: a call
-// costs a copy of what is in use, not of the whole buffers.
+// Caller states are reused: a call takes one that an earlier call gave back, so that a function
+// called in a loop or recursively allocates nothing. Runs happen on one thread at a time per
+// context, and a state goes back to the pool of the thread that ran the call.
+class CallerStatePool {
+ public:
+  std::unique_ptr<CallerState> Take() {
+    if (free_.empty()) return std::make_unique_for_overwrite<CallerState>();
+    std::unique_ptr<CallerState> state = std::move(free_.back());
+    free_.pop_back();
+    return state;
+  }
+  void Give(std::unique_ptr<CallerState> state) {
+    if (free_.size() < kKept) free_.push_back(std::move(state));
+  }
+
+ private:
+  static constexpr std::size_t kKept = 64;
+  std::vector<std::unique_ptr<CallerState>> free_;
+};
+
+thread_local CallerStatePool callerStates;
+
+// A caller state taken from the pool for the length of one call; not filled: SaveCaller writes
+// what is read back.
+class SavedCaller {
+ public:
+  SavedCaller() : state_(callerStates.Take()) {}
+  ~SavedCaller() { callerStates.Give(std::move(state_)); }
+  SavedCaller(const SavedCaller&) = delete;
+  SavedCaller& operator=(const SavedCaller&) = delete;
+  CallerState& operator*() { return *state_; }
+
+ private:
+  std::unique_ptr<CallerState> state_;
+};
+
+// Copies a line buffer, a path or the tokenizer's state up to the end of the texts they hold: a
+// call costs a copy of what is in use, not of the whole buffers.
 void CopyLine(char* to, const char* from) {
   std::memcpy(to, from, strnlen(from, kLineBufferBytes - 1) + 1);
+}
+
+void CopyPath(char* to, const char* from) {
+  std::size_t length = strnlen(from, kPathBytes - 1);
+  std::memcpy(to, from, length);
+  to[length] = '\0';
 }
 
 void CopyTokenizer(TokenizerState& to, const TokenizerState& from) {
@@ -63,7 +106,7 @@ void SaveCaller(const BatchContext& context, CallerState& saved) {
   saved.resultSlot = context.resultSlot;
   saved.resultFrame = context.resultFrame;
   saved.ifState = context.flow.ifState;
-  std::memcpy(saved.scriptPath, context.scriptPath, sizeof saved.scriptPath);
+  CopyPath(saved.scriptPath, context.scriptPath);
 }
 
 void RestoreCaller(BatchContext& context, const CallerState& saved) {
@@ -79,7 +122,7 @@ void RestoreCaller(BatchContext& context, const CallerState& saved) {
   context.resultSlot = saved.resultSlot;
   context.resultFrame = saved.resultFrame;
   context.flow.ifState = saved.ifState;
-  std::memcpy(context.scriptPath, saved.scriptPath, sizeof saved.scriptPath);
+  CopyPath(context.scriptPath, saved.scriptPath);
 }
 
 // Sets the parameters in the frame that is now current.
@@ -105,8 +148,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   // A recursive call's statements record their targets in the same record: the caller's
   // statement gets its own back when the call returns.
   std::int32_t callerTarget = record->lastAssigned;
-  // Not filled: SaveCaller writes what is read back.
-  std::unique_ptr<CallerState> saved(new CallerState);
+  SavedCaller saved;
   SaveCaller(context, *saved);
 
   StructEntry* frame = PushStructure(context, kStructureFunction, kStateRunning,
@@ -128,8 +170,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
       return false;
     }
   }
-  std::memcpy(context.scriptPath, record->file, strnlen(record->file, kPathBytes - 1));
-  context.scriptPath[strnlen(record->file, kPathBytes - 1)] = '\0';
+  CopyPath(context.scriptPath, record->file);
   context.runningFunction = index;
   context.flow.ifState = -1;
   if (isFunction) {
@@ -187,8 +228,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
 void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& parameters,
                     EvalValue& result) {
   if (context.callLevels >= kMaxCallLevels) return SetError(context, kErrTooManyCallLevels);
-  // Not filled: SaveCaller writes what is read back.
-  std::unique_ptr<CallerState> saved(new CallerState);
+  SavedCaller saved;
   SaveCaller(context, *saved);
   if ((parameters.value.flags & kValueWideText) != 0 && (parameters.value.flags & kValueText) == 0)
     SplitParameters(context, ValueWideText(context, parameters.value));
