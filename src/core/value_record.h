@@ -58,7 +58,8 @@ struct EvalValue {
 constexpr std::uint16_t kOriginNone = 65535;
 constexpr std::uint16_t kOriginElement = 65534;
 
-#if defined(_WIN32) && !defined(_WIN64)
+// Every build with 4-byte addresses has the 32-bit layout, whatever system it is built for.
+#if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(Value) == 44, "a Value is 44 bytes in the 32-bit layout");
 static_assert(offsetof(Value, floatValue) == 16 && offsetof(Value, intValue) == 24 &&
                   offsetof(Value, flags) == 28 && offsetof(Value, textRef) == 32 &&

@@ -24,7 +24,7 @@ struct VariableSlot {
 };
 #pragma pack(pop)
 
-#if defined(_WIN32) && !defined(_WIN64)
+#if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(VariableSlot) == 76, "a variable slot is 76 bytes in the 32-bit layout");
 #endif
 

@@ -10,6 +10,7 @@
 #include "errors/error_state.h"
 #include "errors/report.h"
 #include "lang/compiled_lines.h"
+#include "lang/consistency.h"
 #include "lang/eval_value.h"
 #include "lang/preprocess.h"
 #include "lang/statements.h"
@@ -68,6 +69,7 @@ void ReleaseStatementValue(BatchContext& context, EvalValue& result) {
 LineOutcome AfterStatement(BatchContext& context, EvalValue& result, StatementLine& statement,
                            int status, std::uint32_t& nextOffset, int& outcome) {
   nextOffset = statement.nextOffset;
+  CheckConsistency(context);
   ReleaseStatementValue(context, result);
   if (status != 1) {
     outcome = status;

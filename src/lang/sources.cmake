@@ -3,6 +3,7 @@ target_sources(kelengine PRIVATE
   lang/array_record.cpp
   lang/compiled_expressions.cpp
   lang/compiled_lines.cpp
+  lang/consistency.cpp
   lang/foreach.cpp
   lang/eval_value.cpp
   lang/evaluator.cpp

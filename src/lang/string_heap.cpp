@@ -64,21 +64,39 @@ void ReportTagOverwrite(const char* which) {
   platform::MessageBoxText(nullptr, which, "INTERNAL DYNALLOC ERROR");
 }
 
-// Commits `need` more bytes (and the growth slack) at the end of the heap and frees them
-// into the free list. False when the heap cannot grow.
+// How far the heap may reach from its base: the host's reservation, or as far as 32-bit offsets
+// go when the host did not say; no further than it is when nobody told us where it may grow.
+std::uint64_t HeapLimit(const BatchContext& context) {
+  const KelHeapDescriptor* descriptor = context.heapDescriptor;
+  if (descriptor == nullptr) return std::uint64_t{context.heapEnd} + 4;
+  std::uint64_t limit = 0xFFFFFFF0u;
+  if (descriptor->reservedBytes != 0 && descriptor->reservedBytes < limit)
+    limit = descriptor->reservedBytes;
+  return limit;
+}
+
+// Commits more of the reservation at the end of the heap and frees it into the free list, so
+// that a block of `need` bytes fits: a free block that ends the heap counts towards it, and the
+// growth slack is added while the reservation has room for it. False when the heap cannot grow
+// that far.
 bool GrowHeap(BatchContext& context, std::uint32_t need) {
   KelHeapDescriptor* descriptor = context.heapDescriptor;
   if (descriptor == nullptr) return false;  // nobody told us where the reservation ends
+  std::uint32_t end = context.heapEnd;
+  std::uint32_t tailFree = Word(context, end - 4) == kTagFree ? Word(context, end - 8) : 0;
+  std::uint64_t missing = need > tailFree ? need - tailFree : 0;
+  if (missing < kHeapMinimumBlock) missing = kHeapMinimumBlock;
+  // The new block starts at the end sentinel and is followed by the new sentinel word.
+  std::uint64_t limit = HeapLimit(context);
+  std::uint64_t room = limit > std::uint64_t{end} + 4 ? (limit - end - 4) & ~std::uint64_t{3} : 0;
+  if (missing > room) return false;  // the reservation is used up: out of memory, quietly
+  std::uint64_t size = missing + kHeapGrowthSlack;
+  if (size > room) size = room;
   std::uint64_t page = platform::PageSize();
-  // The descriptor's figure is the host's; never grow to less than what the heap already spans.
-  std::uint64_t committed = descriptor->committedBytes;
-  if (committed < std::uint64_t{context.heapEnd} + 16)
-    committed = std::uint64_t{context.heapEnd} + 16;
-  std::uint64_t wanted = committed + need + kHeapGrowthSlack;
-  wanted = (wanted + page - 1) / page * page;
-  if (wanted > 0xFFFFFFF0u ||
-      (descriptor->reservedBytes != 0 && wanted > descriptor->reservedBytes))
-    return false;  // the reservation is used up: out of memory, quietly
+  std::uint64_t wanted = (end + size + 4 + page - 1) / page * page;
+  if (wanted > limit) wanted = limit;
+  // The descriptor's figure is the host's; never commit less than is committed already.
+  if (wanted < descriptor->committedBytes) wanted = descriptor->committedBytes;
   if (!platform::CommitMemory(context.heapBase, static_cast<std::size_t>(wanted))) {
     std::uint32_t code = platform::LastSystemError();
     if (code != platform::kErrorNotEnoughMemory) {
@@ -90,19 +108,20 @@ bool GrowHeap(BatchContext& context, std::uint32_t need) {
   }
   descriptor->committedBytes = static_cast<std::uint32_t>(wanted);
   descriptor->base = context.heapBase;
-  // The old end sentinel becomes a used block covering the new room, which is then freed.
-  std::uint32_t block = context.heapEnd;
-  std::uint32_t size = need + kHeapGrowthSlack - 12;
-  MarkUsed(context, block, size);
-  context.heapEnd = block + size;
+  // The old end sentinel becomes a used block covering the new room, which is then freed (and
+  // joins a free block before it).
+  MarkUsed(context, end, static_cast<std::uint32_t>(size));
+  context.heapEnd = end + static_cast<std::uint32_t>(size);
   Word(context, context.heapEnd) = kTagUsed;
-  VFree(context, block + 8);
+  VFree(context, end + 8);
   return true;
 }
 
 }  // namespace
 
 void InitHeap(BatchContext& context, std::uint32_t size) {
+  // The checked build counts the allocations a context makes from the moment it has its heap.
+  platform::ArmAllocationFailures();
   context.appendText = 0;
   for (ItemMemo& memo : context.itemMemos)
     memo.textRef = 0;
@@ -126,6 +145,9 @@ std::uint32_t VMalloc(BatchContext& context, std::uint32_t size) {
   if (context.heapBase == nullptr || size > 0x7FFF0000u) return 0;
   std::uint32_t need = (size + 15) & ~3u;
   if (need < kHeapMinimumBlock) need = kHeapMinimumBlock;
+  // A block larger than the whole reservation can never be had: no search, no growth.
+  if (std::uint64_t{need} + kHeapHeaderBytes + 4 > HeapLimit(context)) return 0;
+  if (platform::AllocationFailsNow(size)) return 0;
   std::uint32_t block = Rover(context);
   int sentinelPasses = 0;
   for (;;) {

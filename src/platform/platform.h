@@ -31,6 +31,22 @@ MemoryHandle GlobalHandleOf(const void* lockedAddress);
 // Returns true when the block was freed.
 bool GlobalFree(MemoryHandle handle);
 
+// The checked build makes allocations fail on purpose, so that every path that handles a failed
+// allocation can be made to run. ArmAllocationFailures reads the environment: with
+// KEL_FAIL_ALLOCATION=N the Nth allocation counted from then on fails, and with
+// KEL_ALLOCATION_LIMIT=BYTES every request for more than BYTES does. GlobalAllocate,
+// GlobalReallocate and the string heap ask AllocationFailsNow before they allocate. Elsewhere
+// both do nothing.
+#if defined(KEL_CHECKED)
+void ArmAllocationFailures();
+bool AllocationFailsNow(std::size_t bytes);
+#else
+inline void ArmAllocationFailures() {}
+inline bool AllocationFailsNow(std::size_t) {
+  return false;
+}
+#endif
+
 // ---------------------------------------------------------------------------------------------
 // Address space: a reservation is committed piecewise as the string heap grows.
 void* ReserveAddressSpace(std::size_t bytes);

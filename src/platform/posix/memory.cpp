@@ -85,6 +85,10 @@ bool IsReservedRange(std::uintptr_t start, std::size_t bytes) {
 }  // namespace
 
 MemoryHandle GlobalAllocate(std::size_t bytes, Fill fill) {
+  if (AllocationFailsNow(bytes)) {
+    posix::SetLastSystemError(kErrorNotEnoughMemory);
+    return nullptr;
+  }
   auto* block = static_cast<Block*>(std::malloc(sizeof(Block)));
   if (block == nullptr) {
     posix::SetLastSystemError(kErrorNotEnoughMemory);
@@ -103,6 +107,10 @@ MemoryHandle GlobalAllocate(std::size_t bytes, Fill fill) {
 MemoryHandle GlobalReallocate(MemoryHandle handle, std::size_t bytes, Fill fill) {
   Block* block = AsBlock(handle);
   if (block == nullptr || block->locks != 0) return nullptr;
+  if (AllocationFailsNow(bytes)) {
+    posix::SetLastSystemError(kErrorNotEnoughMemory);
+    return nullptr;
+  }
   auto* raw =
       static_cast<char*>(std::realloc(RawOf(block->data), kDataPrefix + (bytes ? bytes : 1)));
   if (raw == nullptr) {

@@ -6,12 +6,20 @@
 namespace kel::platform {
 
 MemoryHandle GlobalAllocate(std::size_t bytes, Fill fill) {
+  if (AllocationFailsNow(bytes)) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   UINT flags = GMEM_MOVEABLE | (fill == Fill::Zero ? GMEM_ZEROINIT : 0);
   return ::GlobalAlloc(flags, bytes);
 }
 
 MemoryHandle GlobalReallocate(MemoryHandle handle, std::size_t bytes, Fill fill) {
   if (handle == nullptr) return nullptr;
+  if (AllocationFailsNow(bytes)) {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   UINT flags = GMEM_MOVEABLE | (fill == Fill::Zero ? GMEM_ZEROINIT : 0);
   return ::GlobalReAlloc(static_cast<HGLOBAL>(handle), bytes, flags);
 }
