@@ -294,11 +294,16 @@ class Compiler {
   std::uint32_t Add(ExprNode node) {
     node.leftNode = nullptr;
     node.rightNode = nullptr;
+    node.calls = node.kind == NodeKind::kCall;
     if (node.kind == NodeKind::kBinary || node.kind == NodeKind::kComparison ||
-        node.kind == NodeKind::kUnary)
+        node.kind == NodeKind::kUnary) {
       node.leftNode = &line_.nodes[node.left];
-    if (node.kind == NodeKind::kBinary || node.kind == NodeKind::kComparison)
+      node.calls = node.leftNode->calls;
+    }
+    if (node.kind == NodeKind::kBinary || node.kind == NodeKind::kComparison) {
       node.rightNode = &line_.nodes[node.right];
+      node.calls = node.calls || node.rightNode->calls;
+    }
     line_.nodes.push_back(node);
     return static_cast<std::uint32_t>(line_.nodes.size() - 1);
   }
@@ -386,6 +391,15 @@ void ReadVariableNode(BatchContext& context, ExprNode& node, EvalValue& result) 
 
 void EvaluateAt(BatchContext& context, ExprNode& node, EvalValue& result);
 
+// Makes the values that borrow a variable's text own a copy of it. False (with the error) when
+// there is no memory for a copy.
+bool OwnBorrowedTexts(BatchContext& context, EvalValue* values, int count) {
+  for (int i = 0; i < count; ++i)
+    if ((values[i].borrowed & (kValueText | kValueWideText)) != 0 && !OwnEval(context, values[i]))
+      return false;
+  return true;
+}
+
 void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
   if (node.code >= kDefinitionCodeBase &&
       DefinitionRecord(context, static_cast<std::uint16_t>(node.code - kDefinitionCodeBase)) ==
@@ -399,7 +413,11 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
   for (; evaluated < node.count; ++evaluated) {
     ResetEval(arguments[evaluated]);
     std::uint32_t argument = ActiveLine(context).arguments[node.left + evaluated];
-    EvaluateAt(context, ActiveLine(context).nodes[argument], arguments[evaluated]);
+    ExprNode& argumentNode = ActiveLine(context).nodes[argument];
+    // A later argument that calls a function may drop or change a variable whose text an
+    // earlier argument borrows: the earlier ones take copies of their own first.
+    if (argumentNode.calls && !OwnBorrowedTexts(context, arguments, evaluated)) break;
+    EvaluateAt(context, argumentNode, arguments[evaluated]);
     held[evaluated] = (arguments[evaluated].value.flags & kValueArray) != 0;
     if (held[evaluated])
       AddArrayHolder(reinterpret_cast<ArrayRecord*>(arguments[evaluated].value.textRef));
@@ -540,6 +558,7 @@ void EvaluateAt(BatchContext& context, ExprNode& node, EvalValue& result) {
       const bool comparison = node.kind == NodeKind::kComparison;
       EvaluateAt(context, *node.leftNode, result);
       if (HasError(context)) return;
+      if (node.rightNode->calls && !OwnBorrowedTexts(context, &result, 1)) return;
       EvalValue operand;
       ResetEval(operand);
       EvaluateAt(context, *node.rightNode, operand);

@@ -74,6 +74,8 @@ struct ExprNode {
   // The operands as nodes (a deque's elements stay where they are while others are added).
   ExprNode* leftNode;
   ExprNode* rightNode;
+  // The node calls a function somewhere below it: computing it may change any variable.
+  bool calls;
   std::uint32_t text;
   std::uint32_t length;
   std::int32_t integer;
