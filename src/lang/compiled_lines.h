@@ -136,11 +136,10 @@ struct Vocabulary {
 enum class DirectKind : std::uint8_t {
   kUnknown,     // not learnt yet
   kNone,        // through the statement runner every time
-  kAssignment,  // "name = expression", compiled: `directIndex` in the line's assignments
+  kAssignment,  // "name = expression", compiled: `directAssignment`
   kStructure,   // a structure statement: `directCode` its keyword, run by its handler
   // A structure statement whose handler reads nothing but an expression, compiled
-  // (`directIndex` in the line's expressions + 1, or 0 for none) and beginning after the keyword
-  // that ends at `directAfter`.
+  // (`directExpression`, or none) and beginning after the keyword that ends at `directAfter`.
   kStructureDirect,
 };
 
@@ -154,15 +153,33 @@ struct CompiledLine {
   std::deque<CachedToken> tokens;      // a deque: a token's address stays while tokens are added
   std::string pool;                    // the tokens' texts
   std::vector<SkipMemo> skips;
-  // The line read after this one the last time, and the offset it was read from: the loop and
-  // the jump that run again and again find their line without a lookup.
-  CompiledLine* follower = nullptr;
-  std::uint32_t followerOffset = 0;
+  // The lines read after this one the last two times, and the offsets they were read from: the
+  // loop, the jump and the skip that run again and again find their line without a lookup, even
+  // when the line goes on to two places in turn (a Case that matches or not, a loop's end).
+  CompiledLine* followers[2] = {nullptr, nullptr};
+  std::uint32_t followerOffsets[2] = {0, 0};
+
+  // The line read from `offset` after this one, when it is one of the last two.
+  CompiledLine* Follower(std::uint32_t offset) const {
+    for (int i = 0; i < 2; ++i)
+      if (followers[i] != nullptr && followerOffsets[i] == offset && !followers[i]->retired)
+        return followers[i];
+    return nullptr;
+  }
+  void Followed(std::uint32_t offset, CompiledLine* line) {
+    followers[1] = followers[0];
+    followerOffsets[1] = followerOffsets[0];
+    followers[0] = line;
+    followerOffsets[0] = offset;
+  }
   bool retired = false;  // the text was rewritten: the line is kept only for suspended callers
   DirectKind direct = DirectKind::kUnknown;
   std::uint16_t directCode = 0;
-  std::uint32_t directIndex = 0;
   std::uint16_t directAfter = 0;
+  // What the statement runs directly: its compiled assignment, or the expression handed to its
+  // handler (null for none).
+  CompiledAssignment* directAssignment = nullptr;
+  const CompiledExpression* directExpression = nullptr;
   // Compiled expressions and their nodes; deques, since an evaluation suspended in a call may
   // still index them while the line compiles another expression.
   std::deque<CompiledExpression> expressions;

@@ -48,9 +48,12 @@ void BorrowVariable(BatchContext&, const Value& variable, std::uint16_t slot, st
 }
 
 void ReleaseEval(BatchContext& context, EvalValue& value) {
-  ForgetBorrowed(value);
-  // Objects are left to their variable when the value is a copy of one; nothing else is.
-  ReleaseValue(context, value.value, 0, kHolderOther);
+  // A number holds nothing to give back.
+  if ((value.value.flags & (kStorageBits | kValueObject)) != 0 || value.borrowed != 0) {
+    ForgetBorrowed(value);
+    // Objects are left to their variable when the value is a copy of one; nothing else is.
+    ReleaseValue(context, value.value, 0, kHolderOther);
+  }
   ResetEval(value);
 }
 

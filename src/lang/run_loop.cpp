@@ -60,6 +60,8 @@ bool FrameHoldsResult(const BatchContext& context) {
 
 // The value may borrow a variable's texts or array: only what it owns is freed.
 void ReleaseStatementValue(BatchContext& context, EvalValue& result) {
+  // Most statements leave no value at all.
+  if (result.value.flags == 0 && result.borrowed == 0) return;
   if (FrameHoldsResult(context)) return;
   ReleaseEval(context, result);
 }
@@ -259,16 +261,11 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
   CompiledLine* previous = nullptr;
   for (;;) {
     const std::uint32_t readOffset = nextOffset;
-    CompiledLine* compiled;
-    if (previous != nullptr && previous->followerOffset == readOffset &&
-        previous->follower != nullptr && !previous->follower->retired) {
-      compiled = previous->follower;
-    } else {
+    CompiledLine* compiled = previous != nullptr ? previous->Follower(readOffset) : nullptr;
+    if (compiled == nullptr) {
       compiled = cache->Find(readOffset);
-      if (previous != nullptr && !previous->retired) {
-        previous->follower = compiled;
-        previous->followerOffset = readOffset;
-      }
+      if (previous != nullptr && !previous->retired && compiled != nullptr)
+        previous->Followed(readOffset, compiled);
     }
     previous = compiled;
     if (compiled != nullptr) {

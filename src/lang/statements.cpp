@@ -354,9 +354,9 @@ void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text
   if (line.tokenAt.empty() || line.tokenAt[0] == 0) return;
   const CachedToken& first = line.tokens[line.tokenAt[0] - 1u];
   if (first.kind == kTokenVariable) {
-    if (CompiledAssignmentAt(context, text) != nullptr) {
+    if (CompiledAssignment* assignment = CompiledAssignmentAt(context, text)) {
       line.direct = DirectKind::kAssignment;
-      line.directIndex = static_cast<std::uint32_t>(first.assignment - 1);
+      line.directAssignment = assignment;
     } else if (first.assignment != 0) {
       line.direct = DirectKind::kNone;
     }
@@ -380,7 +380,7 @@ void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text
     case kKeywordElse:
       // Their handlers read no token: at most the rest of the line after the keyword.
       line.direct = DirectKind::kStructureDirect;
-      line.directIndex = 0;
+      line.directExpression = nullptr;
       line.directAfter = first.end;
       return;
     case kKeywordWhile:
@@ -408,7 +408,7 @@ void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text
       (compiled.endKind != kTokenKeyword || compiled.endCode != kKeywordThen))
     return;
   line.direct = DirectKind::kStructureDirect;
-  line.directIndex = static_cast<std::uint32_t>(expression);
+  line.directExpression = &compiled;
   line.directAfter = first.end;
 }
 
@@ -430,7 +430,7 @@ bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, Statemen
   ClearAssignTarget(context);
   if (line.direct == DirectKind::kAssignment) {
     SetTrace(context, kTracePlain, true);
-    status = RunAssignment(context, result, line.assignments[line.directIndex]);
+    status = RunAssignment(context, result, *line.directAssignment);
   } else if (line.direct == DirectKind::kStructureDirect) {
     // The tokenizer stands after the keyword, with the expression that follows it found.
     StatementRun run{statement, 0, false, skipping};
@@ -439,7 +439,7 @@ bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, Statemen
     tokenizer.tokenKind = kTokenKeyword;
     tokenizer.tokenCode = line.directCode;
     tokenizer.tokenStart = statement.line;
-    if (line.directIndex != 0) tokenizer.directExpression = &line.expressions[line.directIndex - 1];
+    tokenizer.directExpression = line.directExpression;
     status = RunStructureKeyword(context, result, run, line.directCode);
     tokenizer.directExpression = nullptr;
   } else {
