@@ -46,6 +46,9 @@ struct FramePool {
   platform::MemoryHandle handles[kFramePoolSize];
   std::uint16_t capacities[kFramePoolSize];
   std::uint16_t count;
+  // No frame number below this one is free: calls nest, so the search for a free number starts
+  // here instead of at 1.
+  std::uint16_t firstFree;
 };
 
 }  // namespace kel

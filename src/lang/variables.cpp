@@ -133,7 +133,7 @@ std::uint16_t FindOrCreateSlot(BatchContext& context, const char* name) {
   }
   VariableSlot& slot = slots[freeSlot];
   std::memset(&slot, 0, sizeof slot);
-  std::strncpy(slot.slotName, name, kNameBytes - 1);
+  std::memcpy(slot.slotName, name, strnlen(name, kNameBytes - 1));
   slot.value.flags = kValueNoValue;
   return freeSlot;
 }
@@ -268,7 +268,8 @@ int RemoveByPrefix(BatchContext& context, const char* pattern) {
 }
 
 int AllocateFrame(BatchContext& context, std::uint16_t capacity) {
-  for (int number = 1; number <= kMaxLocalFrames; ++number) {
+  for (int number = context.framePool.firstFree > 0 ? context.framePool.firstFree : 1;
+       number <= kMaxLocalFrames; ++number) {
     FrameEntry& entry = context.frames[number];
     if (entry.handle != nullptr) continue;
     // A table that an earlier call gave back is taken again: only the slots in use are read,
@@ -294,6 +295,7 @@ int AllocateFrame(BatchContext& context, std::uint16_t capacity) {
     entry.capacity = capacity;
     entry.count = 0;
     entry.marker = 65535;
+    context.framePool.firstFree = static_cast<std::uint16_t>(number + 1);
     return number;
   }
   return 0;
@@ -320,6 +322,7 @@ bool FreeFrame(BatchContext& context, int number) {
     platform::GlobalFree(entry.handle);
   }
   std::memset(&entry, 0, sizeof entry);
+  if (number < pool.firstFree) pool.firstFree = static_cast<std::uint16_t>(number);
   return true;
 }
 
