@@ -22,6 +22,30 @@ namespace kel {
 namespace {
 
 constexpr std::uint32_t kNoNode = 0xFFFFFFFF;
+
+// ExprNode shapes.
+constexpr std::uint8_t kShapeGeneral = 0;
+constexpr std::uint8_t kShapeVariableInteger = 1;
+constexpr std::uint8_t kShapeVariableVariable = 2;
+
+// The operators IntegerShortcut computes.
+bool HasIntegerShortcut(std::uint16_t op) {
+  switch (op) {
+    case kKeywordPlus:
+    case kKeywordMinus:
+    case kKeywordAsterisk:
+    case kKeywordEqual:
+    case kKeywordNotEqual:
+    case kKeywordLessGreater:
+    case kKeywordLess:
+    case kKeywordLessEqual:
+    case kKeywordGreater:
+    case kKeywordGreaterEqual:
+      return true;
+    default:
+      return false;
+  }
+}
 // Parentheses, prefix operators and calls nested deeper than this are left to the evaluator,
 // whose own depth limit then gives its error as it always did.
 constexpr int kMaxNesting = 48;
@@ -300,9 +324,14 @@ class Compiler {
       node.leftNode = &line_.nodes[node.left];
       node.calls = node.leftNode->calls;
     }
+    node.shape = kShapeGeneral;
     if (node.kind == NodeKind::kBinary || node.kind == NodeKind::kComparison) {
       node.rightNode = &line_.nodes[node.right];
       node.calls = node.calls || node.rightNode->calls;
+      if (node.leftNode->kind == NodeKind::kVariable && HasIntegerShortcut(node.code)) {
+        if (node.rightNode->kind == NodeKind::kInteger) node.shape = kShapeVariableInteger;
+        if (node.rightNode->kind == NodeKind::kVariable) node.shape = kShapeVariableVariable;
+      }
     }
     line_.nodes.push_back(node);
     return static_cast<std::uint32_t>(line_.nodes.size() - 1);
@@ -488,6 +517,36 @@ bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left, s
   return true;
 }
 
+// The slot of a variable node, found as reading it finds it (made without a value when the
+// table has none), when it holds a whole number and nothing else; null otherwise.
+const Value* WholeNumberVariable(BatchContext& context, ExprNode& node) {
+  const char* name = ActiveLine(context).pool.data() + node.text;
+  std::uint16_t slot = NameSlot(context, context.varSlots, context.varCount, name, node.slotHint);
+  if (slot == kNoSlot) return nullptr;
+  node.slotHint = slot;
+  const Value& value = context.varSlots[slot].value;
+  return value.flags == kValueInteger ? &value : nullptr;
+}
+
+// "variable op number" and "variable op variable" on whole numbers, with what reading the
+// operands and the integer shortcut would leave: the left variable's value with the result in
+// place of its number. False, having only found the operands' slots (as reading them does),
+// when an operand is anything else; the node is then computed the general way.
+bool WholeNumbersInPlace(BatchContext& context, ExprNode& node, EvalValue& result) {
+  const Value* left = WholeNumberVariable(context, *node.leftNode);
+  if (left == nullptr) return false;
+  std::int32_t right;
+  if (node.shape == kShapeVariableInteger) {
+    right = node.rightNode->integer;
+  } else {
+    const Value* variable = WholeNumberVariable(context, *node.rightNode);
+    if (variable == nullptr) return false;
+    right = variable->intValue;
+  }
+  std::memcpy(&result.value, left, sizeof(Value));
+  return IntegerShortcut(context, node.code, result, right);
+}
+
 }  // namespace
 
 const CompiledExpression* CurrentCompiledExpression(BatchContext& context) {
@@ -554,6 +613,7 @@ void EvaluateAt(BatchContext& context, ExprNode& node, EvalValue& result) {
       return ReadVariableNode(context, node, result);
     case NodeKind::kBinary:
     case NodeKind::kComparison: {
+      if (node.shape != kShapeGeneral && WholeNumbersInPlace(context, node, result)) return;
       const std::uint16_t op = node.code;
       const bool comparison = node.kind == NodeKind::kComparison;
       EvaluateAt(context, *node.leftNode, result);

@@ -76,6 +76,9 @@ struct ExprNode {
   ExprNode* rightNode;
   // The node calls a function somewhere below it: computing it may change any variable.
   bool calls;
+  // A binary node whose operands are a variable and a whole-number literal or two variables,
+  // with an operator the integer shortcut knows: two whole numbers are computed in place.
+  std::uint8_t shape;
   std::uint32_t text;
   std::uint32_t length;
   std::int32_t integer;
