@@ -2,10 +2,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "builtins/entry_boundary.h"
 #include "builtins/extender_router.h"
 #include "core/batch_context.h"
 #include "core/exports.h"
+#include "errors/entry_boundary.h"
 #include "errors/error_state.h"
 #include "errors/report.h"
 #include "lang/script_parameters.h"

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "builtins/entry_boundary.h"
 #include "core/batch_context.h"
 #include "core/process_state.h"
+#include "errors/entry_boundary.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"

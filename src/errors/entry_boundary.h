@@ -6,8 +6,8 @@
 // memory runs out, std::length_error for a size it cannot have. A caller of an entry knows
 // nothing of C++ exceptions, so every entry runs its work through AtBoundary, which turns
 // whatever escapes into the engine's memory error on the context and the entry's failure value.
-#ifndef KEL_BUILTINS_ENTRY_BOUNDARY_H
-#define KEL_BUILTINS_ENTRY_BOUNDARY_H
+#ifndef KEL_ERRORS_ENTRY_BOUNDARY_H
+#define KEL_ERRORS_ENTRY_BOUNDARY_H
 
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
@@ -77,4 +77,4 @@ inline BatchContext* InitialisedContext(void* context) {
 
 }  // namespace kel
 
-#endif  // KEL_BUILTINS_ENTRY_BOUNDARY_H
+#endif  // KEL_ERRORS_ENTRY_BOUNDARY_H

@@ -5,13 +5,13 @@
 #include <random>
 
 #include "builtins/dispatch.h"
-#include "builtins/entry_boundary.h"
 #include "builtins/extender_router.h"
 #include "core/batch_context.h"
 #include "core/exports.h"
 #include "core/hooks.h"
 #include "core/process_state.h"
 #include "core/settings.h"
+#include "errors/entry_boundary.h"
 #include "errors/error_state.h"
 #include "errors/report.h"
 #include "host/pump.h"

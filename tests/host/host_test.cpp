@@ -35,7 +35,11 @@ using VFreeFn = void(KEL_CDECL*)(void*, std::uint32_t);
 using HotKeyCheckFn = std::int32_t(KEL_CDECL*)(void*, void*, std::uint32_t, std::uint32_t,
                                                const void*);
 using LoadMyStringFn = std::int32_t(KEL_CDECL*)(void*, void*, std::uint32_t, char*, std::int32_t);
+using LoadMyStringWFn = std::int32_t(KEL_CDECL*)(void*, void*, std::uint32_t, char16_t*,
+                                                 std::int32_t);
 using TokenFn = void(KEL_CDECL*)(void*);
+using BoxProcedureFn = std::intptr_t(KEL_STDCALL*)(void*, std::uint32_t, std::uintptr_t,
+                                                   std::intptr_t);
 
 #if defined(_WIN32)
 constexpr char kLibrary[] = "kel.dll";
@@ -245,11 +249,15 @@ TEST_F(HostTest, EveryEntryRefusesWhatItCannotUse) {
   auto vfree = Entry<VFreeFn>("VFree");
   auto hotKeyCheck = Entry<HotKeyCheckFn>("HotKeyCheck");
   auto loadMyString = Entry<LoadMyStringFn>("LoadMyString");
+  auto loadMyStringW = Entry<LoadMyStringWFn>("LoadMyStringW");
   auto getToken = Entry<TokenFn>("get_token");
+  auto getStringToken = Entry<TokenFn>("get_string_token");
   auto putback = Entry<TokenFn>("putback");
+  auto errorMsgProc = Entry<BoxProcedureFn>("ErrorMsgProc");
+  auto stackInfoProc = Entry<BoxProcedureFn>("StackInfoProc");
   auto answer = Entry<KelAnswerFn>("ViperAnswer");
-  ASSERT_TRUE(findVar && vmalloc && vfree && hotKeyCheck && loadMyString && getToken && putback &&
-              answer);
+  ASSERT_TRUE(findVar && vmalloc && vfree && hotKeyCheck && loadMyString && loadMyStringW &&
+              getToken && getStringToken && putback && errorMsgProc && stackInfoProc && answer);
 
   // Handles of every kind the engine must not take for a context.
   alignas(16) static unsigned char foreign[512] = {};  // memory that is no block at all
@@ -259,6 +267,7 @@ TEST_F(HostTest, EveryEntryRefusesWhatItCannotUse) {
   ASSERT_GT(init_(nullptr, closed, 0, KEL_MODE_CONTEXT, 0, nullptr, 0), 0);
   ASSERT_EQ(init_(nullptr, closed, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
   void* freshRecord = platform::GlobalLock(fresh);  // what an extender would be handed
+  void* closedRecord = platform::GlobalLock(closed);
   struct Handle {
     const char* what;
     void* handle;
@@ -349,8 +358,16 @@ TEST_F(HostTest, EveryEntryRefusesWhatItCannotUse) {
                      },
                      kAnswerRefused});
   }
-  for (void* record : {static_cast<void*>(nullptr), freshRecord}) {
-    std::string on = record ? " on a context mode 1 never set up" : " on no context";
+  // A message is fetched without a context too: one that is not set up is taken for none.
+  char16_t wideBuffer[64];
+  const std::int32_t message = loadMyString(nullptr, nullptr, 3096, buffer, sizeof buffer);
+  const std::int32_t wideMessage = loadMyStringW(nullptr, nullptr, 3096, wideBuffer, 64);
+  EXPECT_GT(message, 0);
+  EXPECT_GT(wideMessage, 0);
+  for (void* record : {static_cast<void*>(nullptr), freshRecord, closedRecord}) {
+    std::string on = record == nullptr       ? " on no context"
+                     : record == freshRecord ? " on a context mode 1 never set up"
+                                             : " on a context mode 99 shut down";
     cases.push_back(
         {"find_var" + on, [=, this] { return std::intptr_t{findVar(record, "x", 1)}; }, kNoSlot});
     cases.push_back({"VMalloc" + on, [=, this] { return std::intptr_t{vmalloc(record, 16)}; }, 0});
@@ -367,7 +384,29 @@ TEST_F(HostTest, EveryEntryRefusesWhatItCannotUse) {
                        return std::intptr_t{0};
                      },
                      0});
+    cases.push_back({"get_string_token" + on,
+                     [=, this] {
+                       getStringToken(record);
+                       return std::intptr_t{0};
+                     },
+                     0});
+    if (record == nullptr) continue;
+    cases.push_back({"LoadMyString" + on,
+                     [=, &buffer, this] {
+                       return std::intptr_t{
+                           loadMyString(record, nullptr, 3096, buffer, sizeof buffer)};
+                     },
+                     message});
+    cases.push_back({"LoadMyStringW" + on,
+                     [=, &wideBuffer, this] {
+                       return std::intptr_t{loadMyStringW(record, nullptr, 3096, wideBuffer, 64)};
+                     },
+                     wideMessage});
   }
+  cases.push_back(
+      {"ErrorMsgProc without a window", [=, this] { return errorMsgProc(nullptr, 0, 0, 0); }, 0});
+  cases.push_back(
+      {"StackInfoProc without a window", [=, this] { return stackInfoProc(nullptr, 0, 0, 0); }, 0});
   cases.push_back({"ViperAnswer without a call",
                    [=, this] { return std::intptr_t{answer(0, 0, nullptr, nullptr)}; },
                    kAnswerRefused});
@@ -429,6 +468,7 @@ TEST_F(HostTest, EveryEntryRefusesWhatItCannotUse) {
   EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
 
   platform::GlobalUnlock(fresh);
+  platform::GlobalUnlock(closed);
   for (platform::MemoryHandle handle : {small, fresh, closed, oneSlot})
     platform::GlobalFree(handle);
 }
