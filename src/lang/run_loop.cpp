@@ -18,6 +18,7 @@
 #include "loader/definitions.h"
 #include "loader/line_reader.h"
 #include "loader/script_file.h"
+#include "platform/platform.h"
 
 namespace kel {
 namespace {
@@ -77,7 +78,8 @@ LineOutcome AfterStatement(BatchContext& context, EvalValue& result, StatementLi
     outcome = status;
     return LineOutcome::End;
   }
-  Hooks().pumpBetweenStatements(context);
+  // Without a message queue there is nothing to pump between statements.
+  if constexpr (platform::kHasMessageQueue) Hooks().pumpBetweenStatements(context);
   if (!context.stopRequested) return LineOutcome::Next;
   if (context.stopByUser && context.announceStop && (context.breakFlags & kNoStopMessage) == 0) {
     ReportLineError(context, statement.line, kMsgTerminatedByUser, kClassSevere);
@@ -200,7 +202,14 @@ class SkipWatch {
   }
   void After(const BatchContext& context, const CompiledLine* line, std::uint32_t readOffset,
              std::uint32_t nextOffset) {
-    if (!active_) return;
+    if (active_) Watched(context, line, readOffset, nextOffset);
+  }
+  void Stop() { active_ = false; }
+  bool Active() const { return active_; }
+
+ private:
+  void Watched(const BatchContext& context, const CompiledLine* line, std::uint32_t readOffset,
+               std::uint32_t nextOffset) {
     if (line != nullptr && line->kind == LineKind::kStatement && nextOffset == line->nextOffset &&
         context.errors.errNum == 0 && context.evaluator.evaluations == evaluations_ &&
         Unchanged(context))
@@ -212,10 +221,7 @@ class SkipWatch {
     start_->skips.push_back(
         SkipMemo{depth_, entry_.kind, entry_.state, ifState, ifStateAtStart_, readOffset});
   }
-  void Stop() { active_ = false; }
-  bool Active() const { return active_; }
 
- private:
   static constexpr std::int8_t kIfStateKept = -2;
   static constexpr std::size_t kMaxMemos = 4;
 
