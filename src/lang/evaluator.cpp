@@ -72,6 +72,58 @@ class DepthGuard {
   BatchContext& context_;
 };
 
+// ----------------------------------------------------------------------------------------------
+// Operands waiting for a later one.
+//
+// A value read from a variable borrows the variable's text. While a later operand or argument is
+// computed, the earlier ones wait for it; when that later one calls something (a built-in, a
+// user-defined function or subroutine, Drop), the call may drop or change the variable and free
+// the text under them. So the waiting values are registered, and only when a call is about to
+// run do they take copies of their own: an expression that calls nothing copies nothing.
+
+struct WaitingValues {
+  BatchContext* context;
+  EvalValue* values;
+  int count;
+  // Copies taken. The values registered before these wait for them, so they are unchanged and
+  // have their copies too.
+  bool owned;
+  WaitingValues* earlier;
+};
+
+// The latest registration of the thread: the evaluations of a context nest on its thread.
+thread_local WaitingValues* latestWaiting = nullptr;
+
+// Registers `count` values for as long as the scope lasts; they do not change meanwhile.
+class WaitingScope {
+ public:
+  WaitingScope(BatchContext& context, EvalValue* values, int count)
+      : node_{&context, values, count, false, latestWaiting} {
+    latestWaiting = &node_;
+  }
+  ~WaitingScope() { latestWaiting = node_.earlier; }
+  WaitingScope(const WaitingScope&) = delete;
+  WaitingScope& operator=(const WaitingScope&) = delete;
+
+ private:
+  WaitingValues node_;
+};
+
+// Before a call: the context's waiting values copy the texts they borrow (an array they hold is
+// held already). False, with 3096, when the heap cannot take a copy.
+bool OwnWaitingTexts(BatchContext& context) {
+  for (WaitingValues* node = latestWaiting; node != nullptr && !node->owned; node = node->earlier) {
+    if (node->context != &context) continue;
+    for (int i = 0; i < node->count; ++i) {
+      EvalValue& value = node->values[i];
+      if ((value.borrowed & (kValueText | kValueWideText)) != 0 && !OwnEval(context, value))
+        return false;
+    }
+    node->owned = true;
+  }
+  return true;
+}
+
 using LevelRoutine = void (*)(BatchContext&, EvalValue&);
 
 // One binary level: its left operand from the next tighter level, then as many of its own
@@ -86,7 +138,10 @@ void BinaryLevel(BatchContext& context, EvalValue& result, LevelRoutine tighter,
     if (!Next(context)) return;
     EvalValue right{};
     ResetEval(right);
-    tighter(context, right);
+    {
+      WaitingScope waiting(context, &result, 1);
+      tighter(context, right);
+    }
     if (!HasError(context)) ApplyOperator(context, op, comparison, result, right);
     ReleaseEval(context, right);
   }
@@ -173,6 +228,7 @@ void ReadConstant(BatchContext& context, const KelKeywordRow& row, EvalValue& re
 // Function calls.
 
 void CallFunction(BatchContext& context, EvalValue& result) {
+  if (!OwnWaitingTexts(context)) return;
   std::uint32_t code = Token(context).tokenCode;
   char name[kNameBytes + 4];
   std::snprintf(name, sizeof name, "%s", Token(context).tokenText);
@@ -228,7 +284,10 @@ void CallFunction(BatchContext& context, EvalValue& result) {
       break;
     }
     EvalValue& argument = arguments[n - 1];
-    ProcessSubExpression(context, argument, false);
+    {
+      WaitingScope waiting(context, arguments, n - 1);
+      ProcessSubExpression(context, argument, false);
+    }
     held[n - 1] = (argument.value.flags & kValueArray) != 0;
     if (held[n - 1]) AddArrayHolder(reinterpret_cast<ArrayRecord*>(argument.value.textRef));
     if (HasError(context)) {
@@ -404,6 +463,10 @@ void PointerFunction(BatchContext& context, std::uint32_t code, EvalValue& resul
 
 void NameFunction(BatchContext& context, EvalValue& result) {
   std::uint32_t code = Token(context).tokenCode;
+  // Those that may drop, create or assign a variable are calls to the values waiting for them.
+  const bool onlyLooks = code == kKeywordIsDefined || code == kKeywordVarType ||
+                         code == kKeywordObjectTypeGet || code == kKeywordPtrGlobalTest;
+  if (!onlyLooks && !OwnWaitingTexts(context)) return;
   if (!Next(context)) return;
   if (!IsKeyword(context, kKeywordOpenParenthesis))
     return Fail(context, kErrOpeningParenthesisMissing);
@@ -819,8 +882,13 @@ void EvalLogical(BatchContext& context, EvalValue& result) {
   ++context.evaluator.evaluations;
   DepthGuard guard(context);
   if (!guard.ok()) return;
-  if (const CompiledExpression* expression = CurrentCompiledExpression(context))
+  if (const CompiledExpression* expression = CurrentCompiledExpression(context)) {
+    if (latestWaiting != nullptr &&
+        static_cast<CompiledLine*>(context.tokenizer.compiledLine)->nodes[expression->root].calls &&
+        !OwnWaitingTexts(context))
+      return;
     return EvaluateCompiledExpression(context, *expression, result);
+  }
   BinaryLevel(
       context, result, EvalBitwise,
       [](std::uint32_t c) { return c == kKeywordLogicalAnd || c == kKeywordLogicalOr; }, false);

@@ -6,6 +6,8 @@
 #include "errors/error_state.h"
 #include "functions/strings/string_routines.h"
 #include "functions/strings/text_units.h"
+#include "lang/compiled_expressions.h"
+#include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"
@@ -27,6 +29,17 @@ bool TokenIs(const BatchContext& context, std::uint16_t code) {
 bool IsWideOnly(const Value& value) {
   return ((value.flags & kValueWideText) != 0 && (value.flags & kValueText) == 0) ||
          (value.flags & kValueObject) != 0;
+}
+
+// True when the piece that begins at the current token may call a function, which may drop or
+// change a variable whose text an earlier piece borrows: unless its compiled form says that it
+// calls nothing (a line runs once before its pieces are compiled).
+bool MayCall(BatchContext& context) {
+  const CompiledExpression* expression = CurrentCompiledExpression(context);
+  if (expression == nullptr) return true;
+  return static_cast<const CompiledLine*>(context.tokenizer.compiledLine)
+      ->nodes[expression->root]
+      .calls;
 }
 
 // Joins the pieces into the result, all in UTF-16 when one of them is, else all in ANSI.
@@ -60,6 +73,7 @@ void ConcatenateArguments(BatchContext& context, EvalValue& result) {
   EvalValue* pieces = atHand;
   int count = 0;
   bool closed = false;
+  int owned = 0;  // the pieces before this one borrow no text
   while (!HasError(context)) {
     if (count == kMaxPieces) {
       SetError(context, kErrConcatenationSyntax);
@@ -75,6 +89,13 @@ void ConcatenateArguments(BatchContext& context, EvalValue& result) {
     }
     get_token(context);  // past "(" or ","
     if (HasError(context)) break;
+    if (owned < count && MayCall(context)) {
+      for (; owned < count; ++owned)
+        if ((pieces[owned].borrowed & (kValueText | kValueWideText)) != 0 &&
+            !OwnEval(context, pieces[owned]))
+          break;
+      if (HasError(context)) break;
+    }
     EvalValue& piece = pieces[count++];
     ResetEval(piece);
     ProcessSubExpression(context, piece, false);
