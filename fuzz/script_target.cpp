@@ -15,6 +15,7 @@
 #include "errors/error_state.h"
 #include "fuzz_support.h"
 #include "kel/kel_extender.h"
+#include "lang/consistency.h"
 #include "lang/keyword_table.h"
 
 namespace kel::fuzz {
@@ -30,8 +31,7 @@ std::uint32_t statements = 0;
 std::uint32_t started = 0;
 
 // Ends the run quietly, as a host that stops a script does, once the budget is spent.
-void PumpWithBudget(BatchContext& context) {
-  engine.pumpBetweenStatements(context);
+void StopWhenSpent(BatchContext& context) {
   if (++statements > kStatementBudget || platform::TickCount() - started > kTimeBudgetMilliseconds)
     context.stopRequested = 1;
 }
@@ -91,14 +91,13 @@ const KelKeywordRow kHostKeywords[] = {HostRow("stdout", 1, 1), KelKeywordRow{}}
 void StartHost() {
   host = new FuzzContext(kSlots);
   host->Start();
-  // The engine fills its hook table when the first context is made; the fuzz host wraps two of
-  // the routines.
+  // The engine fills its hook table when the first context is made; the fuzz host wraps the
+  // calls of built-in functions, and watches every statement end (the checked build's walk
+  // calls it).
   EngineHooks& hooks = Hooks();
-  if (hooks.pumpBetweenStatements != PumpWithBudget) {
-    engine = hooks;
-    hooks.pumpBetweenStatements = PumpWithBudget;
-    hooks.callBuiltin = CallInSandbox;
-  }
+  engine = hooks;
+  hooks.callBuiltin = CallInSandbox;
+  WatchStatements(StopWhenSpent);
 }
 
 }  // namespace

@@ -193,8 +193,17 @@ class Walk {
 
 }  // namespace
 
+namespace {
+StatementWatcher watcher = nullptr;
+}  // namespace
+
 void CheckConsistency(BatchContext& context) {
   Walk(context).Run();
+  if (watcher != nullptr) watcher(context);
+}
+
+void WatchStatements(StatementWatcher newWatcher) {
+  watcher = newWatcher;
 }
 
 }  // namespace kel

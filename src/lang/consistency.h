@@ -12,6 +12,10 @@ struct BatchContext;
 
 #if defined(KEL_CHECKED)
 void CheckConsistency(BatchContext& context);
+// A host of the checked build may watch every statement end, right after the walk: the fuzz
+// host stops a script there once it has run long enough. Null stops the watching.
+using StatementWatcher = void (*)(BatchContext& context);
+void WatchStatements(StatementWatcher watcher);
 #else
 inline void CheckConsistency(BatchContext&) {}
 #endif
