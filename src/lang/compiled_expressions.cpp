@@ -573,6 +573,51 @@ std::int32_t CompiledExpressionAt(BatchContext& context, CompiledLine& line, std
   return token.expression;
 }
 
+namespace {
+// The recorded token that begins at `position` of the line or after the blanks there.
+const CachedToken* TokenFrom(const CompiledLine& line, std::size_t position) {
+  while (position < line.text.size() && IsBlank(line.text[position]))
+    ++position;
+  if (position >= line.tokenAt.size() || line.tokenAt[position] == 0) return nullptr;
+  return &line.tokens[line.tokenAt[position] - 1u];
+}
+
+bool IsKeywordToken(const CachedToken* token, std::uint16_t code) {
+  return token != nullptr && token->kind == kTokenKeyword && token->code == code;
+}
+}  // namespace
+
+int StrCatAppendedPieces(BatchContext& context, const char* name, const CompiledExpression** pieces,
+                         int most, std::uint16_t& endPosition) {
+  TokenizerState& tokenizer = context.tokenizer;
+  if (tokenizer.compiledLine == nullptr || tokenizer.tokenStart == nullptr) return 0;
+  CompiledLine& line = ActiveLine(context);
+  const CachedToken* call = TokenFrom(line, tokenizer.tokenStart - tokenizer.compiledBase);
+  if (!IsKeywordToken(call, kKeywordStrCat)) return 0;
+  const CachedToken* open = TokenFrom(line, call->end);
+  if (!IsKeywordToken(open, kKeywordOpenParenthesis)) return 0;
+  const CachedToken* first = TokenFrom(line, open->end);
+  if (first == nullptr || first->kind != kTokenVariable ||
+      std::strcmp(line.pool.data() + first->textOffset, name) != 0)
+    return 0;
+  const CachedToken* separator = TokenFrom(line, first->end);
+  int count = 0;
+  while (IsKeywordToken(separator, kKeywordComma)) {
+    if (count == most) return 0;
+    std::int32_t index = CompiledExpressionAt(context, line, separator->end);
+    if (index <= 0) return 0;
+    const CompiledExpression& piece = line.expressions[static_cast<std::size_t>(index - 1)];
+    if (piece.endKind != kTokenKeyword || line.nodes[piece.root].calls) return 0;
+    pieces[count++] = &piece;
+    separator = TokenFrom(line, piece.endPosition);
+  }
+  if (count == 0 || !IsKeywordToken(separator, kKeywordCloseParenthesis)) return 0;
+  const CachedToken* end = TokenFrom(line, separator->end);
+  if (end == nullptr || end->kind != kTokenEnd) return 0;
+  endPosition = end->start;
+  return count;
+}
+
 CompiledAssignment* CompiledAssignmentAt(BatchContext& context, const char* position) {
   CachedToken* token = CompiledTokenAt(context, position);
   if (token == nullptr) return nullptr;

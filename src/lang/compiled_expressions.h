@@ -52,6 +52,12 @@ const CompiledExpression* AssignmentExpression(const BatchContext& context,
 // its index in the line's expressions + 1, -1 when none can be made there, 0 when the line's
 // tokens there are not known yet.
 std::int32_t CompiledExpressionAt(BatchContext& context, CompiledLine& line, std::size_t position);
+// `name = StrCat(name, piece, ...)` with the current token the word StrCat, as the line's tokens
+// record it: the compiled pieces after the first (at most `most`), when every one is compiled and
+// calls nothing, and nothing follows the call; `endPosition` is then where the statement's end
+// stands. 0 for anything else.
+int StrCatAppendedPieces(BatchContext& context, const char* name, const CompiledExpression** pieces,
+                         int most, std::uint16_t& endPosition);
 // Makes the token after a compiled expression the current one.
 void FinishCompiledExpression(BatchContext& context, const CompiledExpression& expression);
 

@@ -775,6 +775,38 @@ bool PointerTargetOfElement(BatchContext& context, char* name, int& frame) {
 
 enum class Append { kNotApplicable, kComputed, kDone };
 
+// Adds the text of `addition` (ANSI) to the variable's own text, which grows geometrically.
+// Errors with 3096 when the heap cannot hold the longer text; the variable keeps its text then.
+void AppendTextInPlace(BatchContext& context, VariableSlot& target, EvalValue& addition) {
+  const char* text = ValueText(context, addition.value);
+  std::size_t added = std::strlen(text);
+  std::uint32_t offset = static_cast<std::uint32_t>(target.value.textRef);
+  std::size_t length = context.appendText == offset
+                           ? context.appendLength
+                           : std::strlen(reinterpret_cast<char*>(context.heapBase) + offset);
+  std::size_t needed = length + added + 1;
+  ForgetTextMemos(context, offset);
+  if (needed > HeapTextCapacity(context, offset)) {
+    std::size_t grown = needed + length + 16;
+    std::uint32_t moved =
+        grown < 0x7FFF0000u ? VMalloc(context, static_cast<std::uint32_t>(grown)) : 0;
+    if (moved == 0 && needed < 0x7FFF0000u)
+      moved = VMalloc(context, static_cast<std::uint32_t>(needed));
+    if (moved == 0) return SetError(context, kErrOutOfStringMemory);
+    // The piece may live in the heap too: it is copied before the old text goes.
+    std::memcpy(context.heapBase + moved, context.heapBase + offset, length);
+    text = ValueText(context, addition.value);
+    std::memcpy(context.heapBase + moved + length, text, added + 1);
+    VFree(context, offset);
+    target.value.textRef = moved;
+    offset = moved;
+  } else {
+    std::memmove(context.heapBase + offset + length, text, added + 1);
+  }
+  context.appendText = offset;
+  context.appendLength = static_cast<std::uint32_t>(length + added);
+}
+
 // `s = s : piece`, where s holds only a text that no other variable holds: the piece is added
 // to s's own text, which grows geometrically, so that building a text piece by piece costs
 // time in proportion to its length. The piece is computed first, as the evaluator would; when
@@ -814,39 +846,71 @@ Append AppendInPlace(BatchContext& context, std::uint16_t slot, EvalValue& resul
     ReleaseEval(context, addition);
     return Append::kDone;
   }
-  const char* text = ValueText(context, addition.value);
-  std::size_t added = std::strlen(text);
-  std::uint32_t offset = static_cast<std::uint32_t>(target.value.textRef);
-  std::size_t length = context.appendText == offset
-                           ? context.appendLength
-                           : std::strlen(reinterpret_cast<char*>(context.heapBase) + offset);
-  std::size_t needed = length + added + 1;
-  ForgetTextMemos(context, offset);
-  if (needed > HeapTextCapacity(context, offset)) {
-    std::size_t grown = needed + length + 16;
-    std::uint32_t moved =
-        grown < 0x7FFF0000u ? VMalloc(context, static_cast<std::uint32_t>(grown)) : 0;
-    if (moved == 0 && needed < 0x7FFF0000u)
-      moved = VMalloc(context, static_cast<std::uint32_t>(needed));
-    if (moved == 0) {
-      SetError(context, kErrOutOfStringMemory);
-      ReleaseEval(context, addition);
+  AppendTextInPlace(context, target, addition);
+  ReleaseEval(context, addition);
+  if (HasError(context)) return Append::kDone;
+  if (positionTokens) FinishCompiledExpression(context, *expression);
+  BorrowVariable(context, target.value, slot, context.currentFrame, result);
+  return Append::kDone;
+}
+
+// Pieces appended to a StrCat at once: more are joined the ordinary way.
+constexpr int kMostPiecesInPlace = 16;
+
+// `s = StrCat(s, piece, ...)`, where s holds only a text that no other variable holds and the
+// pieces are compiled and call nothing (so that computing them cannot change s): the pieces are
+// computed in order, as StrCat computes them, and added to s's own text. When one of them turns
+// out to be a wide text the statement is left to StrCat, which computes the pieces again (to the
+// same values, since they call nothing). The token after the call becomes the current one.
+Append StrCatInPlace(BatchContext& context, std::uint16_t slot, EvalValue& result) {
+  VariableSlot& target = context.varSlots[slot];
+  if (target.value.flags != kValueText || target.value.textRef == 0) return Append::kNotApplicable;
+  const CompiledExpression* pieces[kMostPiecesInPlace];
+  std::uint16_t end = 0;
+  int count = StrCatAppendedPieces(context, target.slotName, pieces, kMostPiecesInPlace, end);
+  if (count == 0) return Append::kNotApplicable;
+  EvalValue values[kMostPiecesInPlace];
+  int computed = 0;
+  auto release = [&] {
+    for (int i = 0; i < computed; ++i)
+      ReleaseEval(context, values[i]);
+  };
+  void* line = context.tokenizer.compiledLine;
+  const char* base = context.tokenizer.compiledBase;
+  for (; computed < count; ++computed) {
+    ++context.evaluator.evaluations;
+    ResetEval(values[computed]);
+    EvaluateNode(context, pieces[computed]->root, values[computed]);
+    context.tokenizer.compiledLine = line;
+    context.tokenizer.compiledBase = base;
+    if (HasError(context)) {
+      ++computed;
+      release();
       return Append::kDone;
     }
-    // The piece may live in the heap too: it is copied before the old text goes.
-    std::memcpy(context.heapBase + moved, context.heapBase + offset, length);
-    text = ValueText(context, addition.value);
-    std::memcpy(context.heapBase + moved + length, text, added + 1);
-    VFree(context, offset);
-    target.value.textRef = moved;
-    offset = moved;
-  } else {
-    std::memmove(context.heapBase + offset + length, text, added + 1);
   }
-  context.appendText = offset;
-  context.appendLength = static_cast<std::uint32_t>(length + added);
-  ReleaseEval(context, addition);
-  if (positionTokens) FinishCompiledExpression(context, *expression);
+  for (int i = 0; i < count; ++i) {
+    const Value& value = values[i].value;
+    if (((value.flags & kValueWideText) != 0 && (value.flags & kValueText) == 0) ||
+        (value.flags & kValueObject) != 0) {
+      release();
+      return Append::kNotApplicable;
+    }
+  }
+  // StrCat converts every piece before it joins them.
+  for (int i = 0; i < count; ++i) {
+    if (!ToText(context, values[i].value)) {
+      if (!HasError(context)) SetError(context, kErrNotString);
+      release();
+      return Append::kDone;
+    }
+  }
+  for (int i = 0; i < count && !HasError(context); ++i)
+    AppendTextInPlace(context, target, values[i]);
+  release();
+  if (HasError(context)) return Append::kDone;
+  SetScanPosition(context, context.tokenizer.compiledBase + end);
+  get_token(context);
   BorrowVariable(context, target.value, slot, context.currentFrame, result);
   return Append::kDone;
 }
@@ -985,6 +1049,8 @@ void ProcessSubExpression(BatchContext& context, EvalValue& result, bool allowAs
   if (!Next(context)) return;
   if (!pointerStatement) {
     Append append = AppendInPlace(context, slot, result, CurrentCompiledExpression(context), true);
+    if (append == Append::kNotApplicable && IsKeyword(context, kKeywordStrCat))
+      append = StrCatInPlace(context, slot, result);
     if (append == Append::kDone) return;
     if (append == Append::kNotApplicable) EvalLogical(context, result);
   } else {
