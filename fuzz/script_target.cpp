@@ -1,6 +1,7 @@
 // Whole script texts through the exported entry points. One context serves the whole fuzzing
 // run, so what one text leaves behind (variables, definitions, compiled lines, the heap's shape)
-// is there for the next; it is started afresh only when its variable table fills up.
+// is there for the next. It is started afresh when its variable table fills up and after every
+// few thousand texts, so that what the runs leave behind stays bounded.
 //
 // The host keeps scripts harmless: they run in the sandbox directory, the file functions may name
 // plain files there only, and a run is stopped after a budget of statements and time, so that a
@@ -24,11 +25,13 @@ namespace {
 constexpr std::int32_t kSlots = KEL_DEFAULT_VARIABLE_SLOTS;
 constexpr std::uint32_t kStatementBudget = 20000;
 constexpr std::uint32_t kTimeBudgetMilliseconds = 2000;
+constexpr std::uint32_t kTextsPerContext = 4096;
 
 FuzzContext* host = nullptr;
 EngineHooks engine{};
 std::uint32_t statements = 0;
 std::uint32_t started = 0;
+std::uint32_t texts = 0;
 
 // Ends the run quietly, as a host that stops a script does, once the budget is spent.
 void StopWhenSpent(BatchContext& context) {
@@ -113,7 +116,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // A table nearly full would refuse every new name: start a fresh context instead.
-  if (fuzz::host->context().varCount > fuzz::kSlots * 3 / 4) {
+  if (fuzz::host->context().varCount > fuzz::kSlots * 3 / 4 ||
+      ++fuzz::texts % fuzz::kTextsPerContext == 0) {
     fuzz::host->Stop();
     fuzz::host->Start();
   }
