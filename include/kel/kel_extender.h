@@ -27,7 +27,8 @@ extern "C" {
 /* In an answer: a UTF-16 text whose address stands where the integer would. */
 #define KEL_VALUE_WIDE_AT_INTEGER 0x1000u
 
-#if defined(_WIN64) || defined(__x86_64__) || defined(__aarch64__)
+/* An OLE variant: 16 bytes where addresses take 4, 24 where they take 8. */
+#if UINTPTR_MAX > 0xFFFFFFFFu
 #define KEL_VARIANT_BYTES 24
 #else
 #define KEL_VARIANT_BYTES 16
@@ -86,7 +87,7 @@ struct KelServicesBlock {
 #ifdef __cplusplus
 } /* extern "C" */
 
-#if defined(_WIN32) && !defined(_WIN64)
+#if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(KelBoundaryValue) == 40 && offsetof(KelBoundaryValue, floatValue) == 16 &&
                   offsetof(KelBoundaryValue, intValue) == 24 &&
                   offsetof(KelBoundaryValue, flags) == 28 &&

@@ -23,7 +23,10 @@ bool Fail(BatchContext& context, std::uint32_t number) {
 }
 
 bool ToText(BatchContext& context, EvalValue& argument, bool wide) {
-  if (wide) return ToWideText(context, argument.value) || Fail(context, kErrNotUnicode);
+  // A conversion that ran out of memory keeps its own error.
+  if (wide)
+    return ToWideText(context, argument.value) ||
+           (HasError(context) ? false : Fail(context, kErrNotUnicode));
   return kel::ToText(context, argument.value) ||
          (HasError(context) ? false : Fail(context, kErrNotString));
 }

@@ -27,7 +27,7 @@ struct ArrayRecord {
 };
 #pragma pack(pop)
 
-#if defined(_WIN32) && !defined(_WIN64)
+#if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(ArrayRecord) == 40, "the array header is 40 bytes in the 32-bit layout");
 #endif
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/batch_context.h"
+#include "errors/error_state.h"
 #include "lang/variables.h"
 
 namespace kel {
@@ -70,6 +71,8 @@ int Split(BatchContext& context, const Char* text, std::uint32_t type) {
     char name[16];
     std::snprintf(name, sizeof name, "param%d", ++count);
     SetVariable(context, name, piece.c_str(), 0, type);
+    // A parameter that could not be stored ends the split with its error.
+    if (HasError(context)) return count;
     while (IsBlank(*text))
       ++text;
   }

@@ -234,6 +234,8 @@ void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& para
     SplitParameters(context, ValueWideText(context, parameters.value));
   else
     SplitParameters(context, ValueText(context, parameters.value));
+  // The called script would run without the parameters that could not be stored.
+  if (HasError(context)) return;
   char path[kPathBytes];
   if (platform::FindFileOnSearchPath(fileName, path, sizeof path) == 0)
     return SetError(context, kErrCallFileNotFound);
