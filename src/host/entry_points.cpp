@@ -109,6 +109,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   context->resultSlot = kNoSlot;
   context->resultFrame = kNoSlot;
   std::memset(context->frames, 0, sizeof context->frames);
+  std::memset(&context->framePool, 0, sizeof context->framePool);
   context->selfHandle = contextHandle;
   context->initialisedMarker = kContextMarker;
   return static_cast<std::int32_t>(sizeof(VariableSlot));
