@@ -81,9 +81,7 @@ void Call(BatchContext& context, const std::uint8_t* data, std::size_t size) {
 using namespace kel;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::EnterSandbox();
-  fuzz::host = new fuzz::FuzzContext(64);
-  fuzz::host->Start();
+  fuzz::host = fuzz::StartSandboxedContext(64);
   return 0;
 }
 

@@ -102,4 +102,11 @@ void FuzzContext::Stop() {
   handle_ = nullptr;
 }
 
+FuzzContext* StartSandboxedContext(std::int32_t slots) {
+  EnterSandbox();
+  auto* context = new FuzzContext(slots);
+  context->Start();
+  return context;
+}
+
 }  // namespace kel::fuzz

@@ -48,6 +48,10 @@ class FuzzContext {
   BatchContext* context_ = nullptr;
 };
 
+// What a target does once before its first input: the sandbox, and a context of `slots`
+// variables started in it, which lives as long as the process.
+FuzzContext* StartSandboxedContext(std::int32_t slots);
+
 }  // namespace kel::fuzz
 
 #endif  // KEL_FUZZ_FUZZ_SUPPORT_H

@@ -41,9 +41,7 @@ void SetUpVariables(BatchContext& context) {
 using namespace kel;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::EnterSandbox();
-  fuzz::host = new fuzz::FuzzContext(64);
-  fuzz::host->Start();
+  fuzz::host = fuzz::StartSandboxedContext(64);
   fuzz::SetUpVariables(fuzz::host->context());
   return 0;
 }

@@ -50,9 +50,7 @@ void ConvertTextValue(BatchContext& context, const char* text, std::size_t lengt
 using namespace kel;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::EnterSandbox();
-  fuzz::host = new fuzz::FuzzContext(16);
-  fuzz::host->Start();
+  fuzz::host = fuzz::StartSandboxedContext(16);
   return 0;
 }
 

@@ -43,9 +43,7 @@ void ScanLine(BatchContext& context, const char* line, std::uint8_t mode) {
 using namespace kel;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::EnterSandbox();
-  fuzz::host = new fuzz::FuzzContext(fuzz::kSlots);
-  fuzz::host->Start();
+  fuzz::host = fuzz::StartSandboxedContext(fuzz::kSlots);
   return 0;
 }
 
