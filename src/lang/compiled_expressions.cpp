@@ -404,13 +404,20 @@ std::int32_t CompileAssignment(BatchContext& context, CompiledLine& line,
   return static_cast<std::int32_t>(line.assignments.size());
 }
 
-void ReadVariableNode(BatchContext& context, ExprNode& node, EvalValue& result) {
-  CompiledLine& line = ActiveLine(context);
-  const char* name = line.pool.data() + node.text;
-  // The name gets its slot when the expression reaches it, as when the tokenizer reads it.
+// The slot of a variable node's name, remembered in the node. The name gets its slot when the
+// expression reaches it, as when the tokenizer reads it: made without a value when the table
+// has none.
+std::uint16_t VariableNodeSlot(BatchContext& context, ExprNode& node) {
+  const char* name = ActiveLine(context).pool.data() + node.text;
   std::uint16_t slot = NameSlot(context, context.varSlots, context.varCount, name, node.slotHint);
+  if (slot != kNoSlot) node.slotHint = slot;
+  return slot;
+}
+
+void ReadVariableNode(BatchContext& context, ExprNode& node, EvalValue& result) {
+  std::uint16_t slot = VariableNodeSlot(context, node);
   if (slot == kNoSlot) return;
-  node.slotHint = slot;
+  const char* name = ActiveLine(context).pool.data() + node.text;
   // A name without a value is reported as the evaluator reports it.
   if ((context.varSlots[slot].value.flags & kValueHolding) == 0)
     slot = FindVariable(context, name, slot, true);
@@ -517,13 +524,11 @@ bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left, s
   return true;
 }
 
-// The slot of a variable node, found as reading it finds it (made without a value when the
-// table has none), when it holds a whole number and nothing else; null otherwise.
+// The value of a variable node's slot, found as reading it finds it, when it holds a whole
+// number and nothing else; null otherwise.
 const Value* WholeNumberVariable(BatchContext& context, ExprNode& node) {
-  const char* name = ActiveLine(context).pool.data() + node.text;
-  std::uint16_t slot = NameSlot(context, context.varSlots, context.varCount, name, node.slotHint);
+  std::uint16_t slot = VariableNodeSlot(context, node);
   if (slot == kNoSlot) return nullptr;
-  node.slotHint = slot;
   const Value& value = context.varSlots[slot].value;
   return value.flags == kValueInteger ? &value : nullptr;
 }
