@@ -108,6 +108,10 @@ struct SkipMemo {
   // holds only for a skip that begins with the same one: a line may have set it to the value it
   // already had.
   std::int8_t ifStateAtStart;
+  // The skip passed over Case lines of a whole-number literal that did not match: it holds only
+  // for a Switch of the same value (`value`).
+  bool byValue;
+  std::uint32_t value;
   std::uint32_t target;  // the offset to read next: the line that ended the skip
 };
 
@@ -183,6 +187,9 @@ struct CompiledLine {
   // handler (null for none).
   CompiledAssignment* directAssignment = nullptr;
   const CompiledExpression* directExpression = nullptr;
+  // A Case whose value is a whole-number literal: looking at it changes nothing but the
+  // Switch's state, so a skip may pass over it when it does not match.
+  bool constantCase = false;
   // Compiled expressions and their nodes; deques, since an evaluation suspended in a call may
   // still index them while the line compiles another expression.
   std::deque<CompiledExpression> expressions;

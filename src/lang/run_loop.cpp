@@ -162,7 +162,9 @@ bool HandleCompiledLine(BatchContext& context, const ScriptText& text, EvalValue
 // that was, and the next skip from the same line with the same innermost structure goes there
 // directly. Only lines that do nothing while skipped are passed over that way: a line that
 // evaluates anything, changes the innermost structure, fails, jumps, or must be preprocessed or
-// recorded (substitution, definitions) ends the watch and is always run.
+// recorded (substitution, definitions) ends the watch and is always run. A Case of a
+// whole-number literal that does not match is the one evaluation passed over: the skip then
+// holds only for a Switch of the same value, so a Switch goes straight to its matching Case.
 class SkipWatch {
  public:
   // Before a line is handled: true (with the offset to read next) when a remembered skip takes
@@ -180,7 +182,8 @@ class SkipWatch {
     const StructEntry& entry = flow.entries[flow.depth - 1];
     for (const SkipMemo& memo : line->skips) {
       if (memo.depth == flow.depth && memo.kind == entry.kind && memo.state == entry.state &&
-          (memo.ifState != kIfStateKept || memo.ifStateAtStart == flow.ifState)) {
+          (memo.ifState != kIfStateKept || memo.ifStateAtStart == flow.ifState) &&
+          (!memo.byValue || memo.value == SwitchValue(entry))) {
         if (memo.ifState != kIfStateKept) context.flow.ifState = memo.ifState;
         nextOffset = memo.target;
         return true;
@@ -192,6 +195,7 @@ class SkipWatch {
     depth_ = flow.depth;
     entry_ = entry;
     ifStateAtStart_ = flow.ifState;
+    passedCase_ = false;
     return false;
   }
 
@@ -211,19 +215,35 @@ class SkipWatch {
   void Watched(const BatchContext& context, const CompiledLine* line, std::uint32_t readOffset,
                std::uint32_t nextOffset) {
     if (line != nullptr && line->kind == LineKind::kStatement && nextOffset == line->nextOffset &&
-        context.errors.errNum == 0 && context.evaluator.evaluations == evaluations_ &&
-        Unchanged(context))
-      return;
+        context.errors.errNum == 0 && Unchanged(context)) {
+      if (context.evaluator.evaluations == evaluations_) return;
+      // A literal Case of the Switch being skipped, which did not match.
+      if (line->constantCase && context.flow.depth == depth_ && entry_.kind == kStructureSwitch) {
+        passedCase_ = true;
+        return;
+      }
+    }
     // This line ended the skip (or would have to run anyway): the lines before it are the skip.
     active_ = false;
     if (readOffset == startOffset_ || start_->skips.size() >= kMaxMemos) return;
     std::int8_t ifState = ifStateBefore_ == ifStateAtStart_ ? kIfStateKept : ifStateBefore_;
-    start_->skips.push_back(
-        SkipMemo{depth_, entry_.kind, entry_.state, ifState, ifStateAtStart_, readOffset});
+    SkipMemo memo{depth_,          entry_.kind, entry_.state,        ifState,
+                  ifStateAtStart_, passedCase_, SwitchValue(entry_), readOffset};
+    // A skip that holds for one value goes before those that hold for any: it reaches further.
+    if (passedCase_)
+      start_->skips.insert(start_->skips.begin(), memo);
+    else
+      start_->skips.push_back(memo);
+  }
+
+  // The value of a Switch entry, kept in two halves.
+  static std::uint32_t SwitchValue(const StructEntry& entry) {
+    return (entry.resume << 16) | entry.var;
   }
 
   static constexpr std::int8_t kIfStateKept = -2;
-  static constexpr std::size_t kMaxMemos = 4;
+  // Enough for a skip to each Case of a small Switch besides the skips that hold for any value.
+  static constexpr std::size_t kMaxMemos = 8;
 
   // The structure that skips is still the innermost one below whatever the line opened, as
   // it was.
@@ -244,6 +264,7 @@ class SkipWatch {
   std::int8_t ifStateAtStart_ = -1;
   std::int8_t ifStateBefore_ = -1;
   std::uint32_t evaluations_ = 0;
+  bool passedCase_ = false;
 };
 
 }  // namespace

@@ -344,6 +344,7 @@ namespace {
 // What the line's first run recorded decides how it runs from now on. Labels, pointer
 // statements and cached jumps keep the statement runner's path.
 void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text) {
+  line.constantCase = false;
   auto lead = static_cast<std::uint8_t>(text[0]);
   if (lead == ':' || lead == '*' || lead == kCachedGotoMarker || lead == kCachedGosubMarker ||
       IsBlank(text[0])) {
@@ -410,6 +411,8 @@ void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text
   line.direct = DirectKind::kStructureDirect;
   line.directExpression = &compiled;
   line.directAfter = first.end;
+  line.constantCase = first.code == kKeywordCase && compiled.endKind == kTokenEnd &&
+                      line.nodes[compiled.root].kind == NodeKind::kInteger;
 }
 
 }  // namespace
