@@ -109,6 +109,9 @@ struct BatchContext {
   // The compiled lines of the texts being run (LineCaches, owned by the engine, freed by mode
   // 99).
   void* lineCaches;
+  // The caller states that user-defined function calls save and take again (owned by the
+  // engine, freed by mode 99).
+  void* callerStates;
   // Pumping between statements: statements since the clock was last looked at, and when the
   // last pump ran.
   std::uint32_t statementsSincePump;

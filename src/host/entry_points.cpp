@@ -21,6 +21,7 @@
 #include "lang/run_loop.h"
 #include "lang/string_heap.h"
 #include "lang/structures.h"
+#include "lang/user_functions.h"
 #include "lang/variables.h"
 #include "loader/definitions.h"
 #include "loader/hidden_text.h"
@@ -110,6 +111,9 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   context->resultFrame = kNoSlot;
   std::memset(context->frames, 0, sizeof context->frames);
   std::memset(&context->framePool, 0, sizeof context->framePool);
+  // The engine's own allocations start afresh, whatever the host's block held.
+  context->lineCaches = nullptr;
+  context->callerStates = nullptr;
   context->selfHandle = contextHandle;
   context->initialisedMarker = kContextMarker;
   return static_cast<std::int32_t>(sizeof(VariableSlot));
@@ -218,6 +222,7 @@ std::int32_t ShutDown(BatchContext* context, std::intptr_t arg6) {
   }
   ReleaseDefinitions(*context);
   ReleaseLineCaches(*context);
+  ReleaseCallerStates(*context);
   ReleaseFramePool(*context);
   DiscardMoreErrorInfo(*context);
   for (int i = 0; i < 4; ++i)

@@ -140,7 +140,8 @@ void ActivateCompiledLine(BatchContext& context, CompiledLine* line, const char*
   // The old tokens stay allocated: a caller suspended in this same line may still hold one.
   line->vocabulary = now;
   line->tokenAt.clear();
-  line->direct = DirectKind::kUnknown;
+  line->direct = DirectPlan{};
+  line->tail = DirectPlan{};
 }
 
 CachedToken* CompiledTokenAt(BatchContext& context, const char* position) {

@@ -138,16 +138,28 @@ struct Vocabulary {
   bool operator==(const Vocabulary&) const = default;
 };
 
-// How the line's statement runs without the statement runner reading its first word again,
-// learnt the second time the line runs (the first run records its tokens).
+// How a statement of a line runs without the statement runner reading its first word again,
+// learnt the second time it runs (the first run records its tokens).
 enum class DirectKind : std::uint8_t {
   kUnknown,     // not learnt yet
   kNone,        // through the statement runner every time
-  kAssignment,  // "name = expression", compiled: `directAssignment`
-  kStructure,   // a structure statement: `directCode` its keyword, run by its handler
-  // A structure statement whose handler reads nothing but an expression, compiled
-  // (`directExpression`, or none) and beginning after the keyword that ends at `directAfter`.
+  kAssignment,  // "name = expression", compiled: `assignment`
+  kStructure,   // a structure statement: `code` its keyword, run by its handler
+  // A structure statement whose handler reads nothing but an expression, compiled (`expression`,
+  // or none) and beginning after the keyword that ends at `after`.
   kStructureDirect,
+};
+
+struct DirectPlan {
+  DirectKind kind = DirectKind::kUnknown;
+  std::uint16_t at = 0;  // where the statement begins in the line
+  std::uint16_t code = 0;
+  std::uint16_t after = 0;
+  CompiledAssignment* assignment = nullptr;
+  const CompiledExpression* expression = nullptr;
+  // A Case whose value is a whole-number literal: looking at it changes nothing but the
+  // Switch's state, so a skip may pass over it when it does not match.
+  bool constantCase = false;
 };
 
 struct CompiledLine {
@@ -180,16 +192,9 @@ struct CompiledLine {
     followerOffsets[0] = offset;
   }
   bool retired = false;  // the text was rewritten: the line is kept only for suspended callers
-  DirectKind direct = DirectKind::kUnknown;
-  std::uint16_t directCode = 0;
-  std::uint16_t directAfter = 0;
-  // What the statement runs directly: its compiled assignment, or the expression handed to its
-  // handler (null for none).
-  CompiledAssignment* directAssignment = nullptr;
-  const CompiledExpression* directExpression = nullptr;
-  // A Case whose value is a whole-number literal: looking at it changes nothing but the
-  // Switch's state, so a skip may pass over it when it does not match.
-  bool constantCase = false;
+  // The line's statement, and the statement after its Then or Else.
+  DirectPlan direct;
+  DirectPlan tail;
   // Compiled expressions and their nodes; deques, since an evaluation suspended in a call may
   // still index them while the line compiles another expression.
   std::deque<CompiledExpression> expressions;

@@ -143,7 +143,7 @@ LineOutcome HandleLine(BatchContext& context, const ScriptText& text, EvalValue&
 bool HandleCompiledLine(BatchContext& context, const ScriptText& text, EvalValue& result,
                         CompiledLine& compiled, std::uint32_t& nextOffset, LineOutcome& handled,
                         int& outcome) {
-  if (compiled.kind != LineKind::kStatement || compiled.direct == DirectKind::kNone ||
+  if (compiled.kind != LineKind::kStatement || compiled.direct.kind == DirectKind::kNone ||
       context.loader.udfDefining != 0)
     return false;
   StatementLine statement{compiled.text.data(), 0, nextOffset, compiled.lineStart, &text, false};
@@ -218,7 +218,8 @@ class SkipWatch {
         context.errors.errNum == 0 && Unchanged(context)) {
       if (context.evaluator.evaluations == evaluations_) return;
       // A literal Case of the Switch being skipped, which did not match.
-      if (line->constantCase && context.flow.depth == depth_ && entry_.kind == kStructureSwitch) {
+      if (line->direct.constantCase && context.flow.depth == depth_ &&
+          entry_.kind == kStructureSwitch) {
         passedCase_ = true;
         return;
       }

@@ -83,8 +83,7 @@ int ThenPart(BatchContext& context, EvalValue& result, StatementRun& run, bool f
   if (ifState < 0) return Fail(context, kErrNoIfState);
   SetTrace(context, kTraceSingleLineIf, ifState == 1);
   if (ifState != 1) return 1;
-  return ExecStatement(context, result, run.line, static_cast<std::uint32_t>(rest - run.line.line),
-                       run.noCache);
+  return ExecStatementAfter(context, result, run, rest);
 }
 
 // The integer a Switch or Case compares: integers, integer texts, and for a Case also floats
@@ -181,8 +180,7 @@ int RunElse(BatchContext& context, EvalValue& result, StatementRun& run) {
   if (ifState < 0) return Fail(context, kErrNoIfState);
   SetTrace(context, kTraceSingleLineIf, ifState == 0);
   if (ifState != 0) return 1;
-  return ExecStatement(context, result, run.line, static_cast<std::uint32_t>(rest - run.line.line),
-                       run.noCache);
+  return ExecStatementAfter(context, result, run, rest);
 }
 
 int RunEndIf(BatchContext& context) {

@@ -57,6 +57,11 @@ int RunGoto(BatchContext& context, StatementRun& run);
 int RunGosub(BatchContext& context, StatementRun& run);
 int RunReturn(BatchContext& context, EvalValue& result, StatementRun& run);
 
+// Runs the statement that follows Then or Else at `rest` of the statement's line, as
+// ExecStatement does; a compiled line runs it directly from its second run on.
+int ExecStatementAfter(BatchContext& context, EvalValue& result, StatementRun& run,
+                       const char* rest);
+
 // Shared helpers (statements.cpp).
 // Stores the error and returns 0, the handlers' failure result.
 int Fail(BatchContext& context, std::uint32_t number);

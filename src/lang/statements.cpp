@@ -341,34 +341,36 @@ int ExecStatement(BatchContext& context, EvalValue& result, StatementLine& state
 
 namespace {
 
-// What the line's first run recorded decides how it runs from now on. Labels, pointer
-// statements and cached jumps keep the statement runner's path.
-void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text) {
-  line.constantCase = false;
-  auto lead = static_cast<std::uint8_t>(text[0]);
+// What the first run of a statement of the line (beginning at `at`) recorded decides how it
+// runs from now on. Labels, pointer statements and cached jumps keep the statement runner's path.
+void LearnDirectPlan(BatchContext& context, CompiledLine& line, const char* text, std::uint16_t at,
+                     DirectPlan& plan) {
+  plan = DirectPlan{};
+  plan.at = at;
+  auto lead = static_cast<std::uint8_t>(text[at]);
   if (lead == ':' || lead == '*' || lead == kCachedGotoMarker || lead == kCachedGosubMarker ||
-      IsBlank(text[0])) {
-    line.direct = DirectKind::kNone;
+      IsBlank(text[at])) {
+    plan.kind = DirectKind::kNone;
     return;
   }
   // The first run has not reached the statement's first word (a line too long, say).
-  if (line.tokenAt.empty() || line.tokenAt[0] == 0) return;
-  const CachedToken& first = line.tokens[line.tokenAt[0] - 1u];
+  if (line.tokenAt.size() <= at || line.tokenAt[at] == 0) return;
+  const CachedToken& first = line.tokens[line.tokenAt[at] - 1u];
   if (first.kind == kTokenVariable) {
-    if (CompiledAssignment* assignment = CompiledAssignmentAt(context, text)) {
-      line.direct = DirectKind::kAssignment;
-      line.directAssignment = assignment;
+    if (CompiledAssignment* assignment = CompiledAssignmentAt(context, text + at)) {
+      plan.kind = DirectKind::kAssignment;
+      plan.assignment = assignment;
     } else if (first.assignment != 0) {
-      line.direct = DirectKind::kNone;
+      plan.kind = DirectKind::kNone;
     }
     return;
   }
-  line.direct = DirectKind::kNone;
+  plan.kind = DirectKind::kNone;
   if (first.kind != kTokenKeyword || first.code >= kKeywordCount) return;
   const KelKeywordRow* row = TokenRow(context, first.code);
   if (row == nullptr || (row->kind & 0xFF) != kRowStructure) return;
-  line.direct = DirectKind::kStructure;
-  line.directCode = first.code;
+  plan.kind = DirectKind::kStructure;
+  plan.code = first.code;
   switch (first.code) {
     case kKeywordEndWhile:
     case kKeywordNext:
@@ -380,9 +382,8 @@ void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text
     case kKeywordEndIf:
     case kKeywordElse:
       // Their handlers read no token: at most the rest of the line after the keyword.
-      line.direct = DirectKind::kStructureDirect;
-      line.directExpression = nullptr;
-      line.directAfter = first.end;
+      plan.kind = DirectKind::kStructureDirect;
+      plan.after = first.end;
       return;
     case kKeywordWhile:
     case kKeywordSwitch:
@@ -400,7 +401,7 @@ void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text
   // statement or by Then is handed to them ready.
   std::int32_t expression = CompiledExpressionAt(context, line, first.end);
   if (expression == 0) {
-    line.direct = DirectKind::kUnknown;
+    plan.kind = DirectKind::kUnknown;
     return;
   }
   if (expression < 0) return;
@@ -408,22 +409,49 @@ void LearnDirectKind(BatchContext& context, CompiledLine& line, const char* text
   if (compiled.endKind != kTokenEnd &&
       (compiled.endKind != kTokenKeyword || compiled.endCode != kKeywordThen))
     return;
-  line.direct = DirectKind::kStructureDirect;
-  line.directExpression = &compiled;
-  line.directAfter = first.end;
-  line.constantCase = first.code == kKeywordCase && compiled.endKind == kTokenEnd &&
+  plan.kind = DirectKind::kStructureDirect;
+  plan.expression = &compiled;
+  plan.after = first.end;
+  plan.constantCase = first.code == kKeywordCase && compiled.endKind == kTokenEnd &&
                       line.nodes[compiled.root].kind == NodeKind::kInteger;
+}
+
+// Runs a statement as its plan says; the statement runner's own preparations are made.
+[[gnu::always_inline]] inline int RunDirectPlan(BatchContext& context, EvalValue& result,
+                                                StatementLine& statement, const DirectPlan& plan,
+                                                bool skipping) {
+  if (plan.kind == DirectKind::kAssignment) {
+    SetTrace(context, kTracePlain, true);
+    return RunAssignment(context, result, *plan.assignment);
+  }
+  StatementRun run{statement, plan.at, false, skipping};
+  TokenizerState& tokenizer = context.tokenizer;
+  if (plan.kind == DirectKind::kStructureDirect) {
+    // The tokenizer stands after the keyword, with the expression that follows it found.
+    BeginScan(context, statement.line + plan.after);
+    tokenizer.tokenKind = kTokenKeyword;
+    tokenizer.tokenCode = plan.code;
+    tokenizer.tokenStart = statement.line + plan.at;
+    tokenizer.directExpression = plan.expression;
+    int status = RunStructureKeyword(context, result, run, plan.code);
+    tokenizer.directExpression = nullptr;
+    return status;
+  }
+  BeginScan(context, statement.line + plan.at);
+  get_token(context);  // the keyword, taken from the line's tokens
+  return HasError(context) ? 0 : RunStructureKeyword(context, result, run, plan.code);
 }
 
 }  // namespace
 
 bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, StatementLine& statement,
                               CompiledLine& line, int& status) {
-  if (line.direct == DirectKind::kUnknown) LearnDirectKind(context, line, statement.line);
-  if (line.direct == DirectKind::kUnknown || line.direct == DirectKind::kNone) return false;
+  DirectPlan& plan = line.direct;
+  if (plan.kind == DirectKind::kUnknown) LearnDirectPlan(context, line, statement.line, 0, plan);
+  if (plan.kind == DirectKind::kUnknown || plan.kind == DirectKind::kNone) return false;
   const bool skipping = InnermostStructureSkipping(context);
   // Skipped assignments are left to the statement runner (and to the skips it remembers).
-  if (line.direct == DirectKind::kAssignment && skipping) return false;
+  if (plan.kind == DirectKind::kAssignment && skipping) return false;
   // The before-statement trace hook and the single-step debugger join here, as in
   // RunStatementLine.
   ErrorState& errors = context.errors;
@@ -431,29 +459,28 @@ bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, Statemen
   errors.statementContinues = 0;
   SetTrace(context, kTracePlain, false);
   ClearAssignTarget(context);
-  if (line.direct == DirectKind::kAssignment) {
-    SetTrace(context, kTracePlain, true);
-    status = RunAssignment(context, result, *line.directAssignment);
-  } else if (line.direct == DirectKind::kStructureDirect) {
-    // The tokenizer stands after the keyword, with the expression that follows it found.
-    StatementRun run{statement, 0, false, skipping};
-    TokenizerState& tokenizer = context.tokenizer;
-    BeginScan(context, statement.line + line.directAfter);
-    tokenizer.tokenKind = kTokenKeyword;
-    tokenizer.tokenCode = line.directCode;
-    tokenizer.tokenStart = statement.line;
-    tokenizer.directExpression = line.directExpression;
-    status = RunStructureKeyword(context, result, run, line.directCode);
-    tokenizer.directExpression = nullptr;
-  } else {
-    StatementRun run{statement, 0, false, skipping};
-    BeginScan(context, statement.line);
-    get_token(context);  // the keyword, taken from the line's tokens
-    status = HasError(context) ? 0 : RunStructureKeyword(context, result, run, line.directCode);
-  }
+  status = RunDirectPlan(context, result, statement, plan, skipping);
   status = SettleError(context, statement, status);
   // The after-statement trace hooks join here.
   return true;
+}
+
+int ExecStatementAfter(BatchContext& context, EvalValue& result, StatementRun& run,
+                       const char* rest) {
+  const auto offset = static_cast<std::uint32_t>(rest - run.line.line);
+  const TokenizerState& tokenizer = context.tokenizer;
+  // The compiled line being run is the one this statement stands in.
+  auto* line = static_cast<CompiledLine*>(tokenizer.compiledLine);
+  if (!run.noCache && !run.skipping && line != nullptr && tokenizer.compiledBase == run.line.line &&
+      offset < line->text.size()) {
+    DirectPlan& plan = line->tail;
+    if (plan.kind != DirectKind::kUnknown && plan.at != offset) plan = DirectPlan{};
+    if (plan.kind == DirectKind::kUnknown)
+      LearnDirectPlan(context, *line, run.line.line, static_cast<std::uint16_t>(offset), plan);
+    if (plan.kind != DirectKind::kUnknown && plan.kind != DirectKind::kNone)
+      return RunDirectPlan(context, result, run.line, plan, false);
+  }
+  return ExecStatement(context, result, run.line, offset, run.noCache);
 }
 
 int RunStatementLine(BatchContext& context, EvalValue& result, StatementLine& statement) {

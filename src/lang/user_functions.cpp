@@ -39,9 +39,8 @@ struct CallerState {
   char scriptPath[kPathBytes];
 };
 
-// Caller states are reused: a call takes one that an earlier call gave back, so that a function
-// called in a loop or recursively allocates nothing. Runs happen on one thread at a time per
-// context, and a state goes back to the pool of the thread that ran the call.
+// Caller states are reused: a call takes one that an earlier call of the same context gave back,
+// so that a function called in a loop or recursively allocates nothing.
 class CallerStatePool {
  public:
   std::unique_ptr<CallerState> Take() {
@@ -59,19 +58,24 @@ class CallerStatePool {
   std::vector<std::unique_ptr<CallerState>> free_;
 };
 
-thread_local CallerStatePool callerStates;
+CallerStatePool& CallerStates(BatchContext& context) {
+  if (context.callerStates == nullptr) context.callerStates = new CallerStatePool();
+  return *static_cast<CallerStatePool*>(context.callerStates);
+}
 
 // A caller state taken from the pool for the length of one call; not filled: SaveCaller writes
 // what is read back.
 class SavedCaller {
  public:
-  SavedCaller() : state_(callerStates.Take()) {}
-  ~SavedCaller() { callerStates.Give(std::move(state_)); }
+  explicit SavedCaller(BatchContext& context)
+      : pool_(CallerStates(context)), state_(pool_.Take()) {}
+  ~SavedCaller() { pool_.Give(std::move(state_)); }
   SavedCaller(const SavedCaller&) = delete;
   SavedCaller& operator=(const SavedCaller&) = delete;
   CallerState& operator*() { return *state_; }
 
  private:
+  CallerStatePool& pool_;
   std::unique_ptr<CallerState> state_;
 };
 
@@ -125,11 +129,15 @@ void RestoreCaller(BatchContext& context, const CallerState& saved) {
   CopyPath(context.scriptPath, saved.scriptPath);
 }
 
-// Sets the parameters in the frame that is now current.
-bool SetParameters(BatchContext& context, const UdfRecord& record, EvalValue* arguments,
-                   int count) {
+// Sets the parameters in the frame that is now current: a function's own new frame, or for a
+// subroutine its caller's.
+bool SetParameters(BatchContext& context, const UdfRecord& record, EvalValue* arguments, int count,
+                   bool ownFrame) {
   for (int i = 0; i < record.paramCount && i < count; ++i) {
-    AssignValue(context, record.params[i], arguments[i].value);
+    if (ownFrame)
+      AddFreshVariable(context, record.params[i], arguments[i].value);
+    else
+      AssignValue(context, record.params[i], arguments[i].value);
     if (HasError(context)) return false;
   }
   return true;
@@ -148,7 +156,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   // A recursive call's statements record their targets in the same record: the caller's
   // statement gets its own back when the call returns.
   std::int32_t callerTarget = record->lastAssigned;
-  SavedCaller saved;
+  SavedCaller saved(context);
   SaveCaller(context, *saved);
 
   StructEntry* frame = PushStructure(context, kStructureFunction, kStateRunning,
@@ -187,7 +195,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
     context.varCount = 1;
   }
 
-  bool ran = SetParameters(context, *record, arguments, count);
+  bool ran = SetParameters(context, *record, arguments, count, isFunction);
   ReleaseEval(context, result);
   ScriptText body{};
   if (ran && LockDefinitionBody(context, index, body)) {
@@ -225,10 +233,15 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   return error == 0;
 }
 
+void ReleaseCallerStates(BatchContext& context) {
+  delete static_cast<CallerStatePool*>(context.callerStates);
+  context.callerStates = nullptr;
+}
+
 void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& parameters,
                     EvalValue& result) {
   if (context.callLevels >= kMaxCallLevels) return SetError(context, kErrTooManyCallLevels);
-  SavedCaller saved;
+  SavedCaller saved(context);
   SaveCaller(context, *saved);
   if ((parameters.value.flags & kValueWideText) != 0 && (parameters.value.flags & kValueText) == 0)
     SplitParameters(context, ValueWideText(context, parameters.value));

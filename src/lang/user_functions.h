@@ -20,6 +20,9 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
 void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& parameters,
                     EvalValue& result);
 
+// Frees the caller states the context's calls kept for reuse (at shutdown).
+void ReleaseCallerStates(BatchContext& context);
+
 // How many Call levels may be open at once.
 constexpr int kMaxCallLevels = 6;
 

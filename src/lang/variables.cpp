@@ -192,6 +192,22 @@ void AssignValue(BatchContext& context, const char* name, const Value& value) {
   std::memcpy(&slot.value, &copy, sizeof(Value));
 }
 
+void AddFreshVariable(BatchContext& context, const char* name, const Value& value) {
+  char key[kNameBytes];
+  FoldName(name, std::strlen(name), key);
+  VariableSlot* slots = context.varSlots;
+  bool taken = slots == nullptr || context.varCount + 1 >= context.varCapacity;
+  for (std::uint16_t i = 0; !taken && i < context.varCount; ++i)
+    taken = std::memcmp(slots[i].slotName, key, kNameBytes) == 0;
+  // A name met before, or no room: the general assignment finds it or reports the full table.
+  if (taken) return AssignValue(context, name, value);
+  Value copy;
+  if (!DuplicateForHolder(context, value, copy)) return;
+  VariableSlot& slot = slots[context.varCount++];
+  std::memcpy(slot.slotName, key, kNameBytes);
+  std::memcpy(&slot.value, &copy, sizeof(Value));
+}
+
 bool VariableText(BatchContext& context, const char* name, char* buffer, std::size_t size) {
   if (buffer == nullptr || size == 0) return false;
   buffer[0] = '\0';

@@ -65,6 +65,9 @@ enum VariableType : std::uint32_t {
 void SetVariable(BatchContext& context, const char* name, const void* text, std::int32_t number,
                  std::uint32_t type);
 void AssignValue(BatchContext& context, const char* name, const Value& value);
+// AssignValue for a table that has just been entered and where nothing was removed (a function's
+// new frame): a name not in it yet takes the next slot without a search for a free one.
+void AddFreshVariable(BatchContext& context, const char* name, const Value& value);
 bool VariableText(BatchContext& context, const char* name, char* buffer, std::size_t size);
 void RemoveSlot(BatchContext& context, std::uint16_t index);
 int RemoveByPrefix(BatchContext& context, const char* pattern);
