@@ -68,6 +68,9 @@ struct BatchContext {
   char lineBuffer[kLineBufferBytes];
   std::uint32_t nextLineOffset;
   std::uint32_t lineStartOffset;
+  // 1 while the statement being run stands in lineBuffer; 0 while a compiled line runs from its
+  // own copy of the text, which leaves lineBuffer free for the lines of a function it calls.
+  std::uint8_t lineBufferInUse;
   char scriptPath[kPathBytes];
   std::uint32_t includeMode;
   std::uint16_t runningFunction;  // the user-defined function whose body runs; kNoFunction

@@ -133,6 +133,7 @@ LineOutcome HandleLine(BatchContext& context, const ScriptText& text, EvalValue&
   StatementLine statement{
       line, static_cast<std::uint32_t>(start), nextOffset, lineStart, &text, substituted};
   ActivateCompiledLine(context, runsAsCompiled ? compiled : nullptr, line);
+  context.lineBufferInUse = 1;
   int status = RunStatementLine(context, result, statement);
   ActivateCompiledLine(context, nullptr, nullptr);
   return AfterStatement(context, result, statement, status, nextOffset, outcome);
@@ -148,6 +149,7 @@ bool HandleCompiledLine(BatchContext& context, const ScriptText& text, EvalValue
     return false;
   StatementLine statement{compiled.text.data(), 0, nextOffset, compiled.lineStart, &text, false};
   ActivateCompiledLine(context, &compiled, statement.line);
+  context.lineBufferInUse = 0;
   int status = 0;
   bool ran = RunCompiledStatementLine(context, result, statement, compiled, status);
   ActivateCompiledLine(context, nullptr, nullptr);

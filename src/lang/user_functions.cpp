@@ -26,6 +26,8 @@ namespace {
 // the same buffer), the tokenizer's place in it and the runner's position. Kept off the machine
 // stack, which deep recursion needs for the evaluator.
 struct CallerState {
+  // The line buffer's text, kept only when the caller's statement stands in it.
+  std::uint8_t lineInUse;
   char line[kLineBufferBytes];
   TokenizerState tokenizer;
   EvaluatorState evaluator;
@@ -36,6 +38,8 @@ struct CallerState {
   std::uint16_t resultSlot;
   std::uint16_t resultFrame;
   std::int8_t ifState;
+  // The script path, kept only when the call changes it.
+  bool pathKept;
   char scriptPath[kPathBytes];
 };
 
@@ -73,6 +77,7 @@ class SavedCaller {
   SavedCaller(const SavedCaller&) = delete;
   SavedCaller& operator=(const SavedCaller&) = delete;
   CallerState& operator*() { return *state_; }
+  CallerState* operator->() { return state_.get(); }
 
  private:
   CallerStatePool& pool_;
@@ -100,8 +105,10 @@ void CopyTokenizer(TokenizerState& to, const TokenizerState& from) {
               sizeof(TokenizerState) - kTail);
 }
 
-void SaveCaller(const BatchContext& context, CallerState& saved) {
-  CopyLine(saved.line, context.lineBuffer);
+// `newPath`: the script path the call runs with (null: not known yet).
+void SaveCaller(const BatchContext& context, CallerState& saved, const char* newPath) {
+  saved.lineInUse = context.lineBufferInUse;
+  if (saved.lineInUse != 0) CopyLine(saved.line, context.lineBuffer);
   CopyTokenizer(saved.tokenizer, context.tokenizer);
   saved.evaluator = context.evaluator;
   saved.lineStartOffset = context.lineStartOffset;
@@ -110,11 +117,16 @@ void SaveCaller(const BatchContext& context, CallerState& saved) {
   saved.resultSlot = context.resultSlot;
   saved.resultFrame = context.resultFrame;
   saved.ifState = context.flow.ifState;
-  CopyPath(saved.scriptPath, context.scriptPath);
+  // A function defined in the script that calls it runs with the same path.
+  saved.pathKept = newPath == nullptr || std::strncmp(newPath, context.scriptPath, kPathBytes) != 0;
+  if (saved.pathKept) CopyPath(saved.scriptPath, context.scriptPath);
 }
 
-void RestoreCaller(BatchContext& context, const CallerState& saved) {
-  CopyLine(context.lineBuffer, saved.line);
+// `samePath`: the text the caller's path equals when it was not kept (null: none), in case
+// something changed the path during the call after all.
+void RestoreCaller(BatchContext& context, const CallerState& saved, const char* samePath) {
+  context.lineBufferInUse = saved.lineInUse;
+  if (saved.lineInUse != 0) CopyLine(context.lineBuffer, saved.line);
   // The scan pointers point into the line buffer, whose contents are back in place.
   CopyTokenizer(context.tokenizer, saved.tokenizer);
   std::uint16_t depth = context.evaluator.depth;
@@ -126,7 +138,10 @@ void RestoreCaller(BatchContext& context, const CallerState& saved) {
   context.resultSlot = saved.resultSlot;
   context.resultFrame = saved.resultFrame;
   context.flow.ifState = saved.ifState;
-  CopyPath(context.scriptPath, saved.scriptPath);
+  if (saved.pathKept)
+    CopyPath(context.scriptPath, saved.scriptPath);
+  else if (samePath != nullptr && std::strncmp(context.scriptPath, samePath, kPathBytes) != 0)
+    CopyPath(context.scriptPath, samePath);
 }
 
 // Sets the parameters in the frame that is now current: a function's own new frame, or for a
@@ -157,7 +172,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   // statement gets its own back when the call returns.
   std::int32_t callerTarget = record->lastAssigned;
   SavedCaller saved(context);
-  SaveCaller(context, *saved);
+  SaveCaller(context, *saved, record->file);
 
   StructEntry* frame = PushStructure(context, kStructureFunction, kStateRunning,
                                      context.loader.runText, context.lineStartOffset);
@@ -178,13 +193,13 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
       return false;
     }
   }
-  CopyPath(context.scriptPath, record->file);
+  if (saved->pathKept) CopyPath(context.scriptPath, record->file);
   context.runningFunction = index;
   context.flow.ifState = -1;
   if (isFunction) {
     if (!EnterFrame(context, variables, callerFrame)) {
       FreeFrame(context, variables);
-      RestoreCaller(context, *saved);
+      RestoreCaller(context, *saved, record->file);
       PopStructuresTo(context, frameDepth - 1);
       SetError(context, kErrFunctionTableLock);
       return false;
@@ -222,8 +237,9 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   if (!returned || !ran) SetEvalInteger(context, result, 0);
 
   if (context.flow.depth >= frameDepth) PopStructuresTo(context, frameDepth - 1);
-  RestoreCaller(context, *saved);
-  if (UdfRecord* called = DefinitionRecord(context, index)) called->lastAssigned = callerTarget;
+  UdfRecord* called = DefinitionRecord(context, index);
+  RestoreCaller(context, *saved, called != nullptr ? called->file : nullptr);
+  if (called != nullptr) called->lastAssigned = callerTarget;
   // The body reported its own error already; the caller's script ends without a second report.
   if (error != 0 && error != kCompletionNormalEnd && error != kCompletionCancel) {
     context.errors.userErrCode = static_cast<std::int32_t>(kCompletionFunctionReported);
@@ -242,7 +258,7 @@ void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& para
                     EvalValue& result) {
   if (context.callLevels >= kMaxCallLevels) return SetError(context, kErrTooManyCallLevels);
   SavedCaller saved(context);
-  SaveCaller(context, *saved);
+  SaveCaller(context, *saved, nullptr);
   if ((parameters.value.flags & kValueWideText) != 0 && (parameters.value.flags & kValueText) == 0)
     SplitParameters(context, ValueWideText(context, parameters.value));
   else
@@ -274,7 +290,7 @@ void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& para
   if (!returned) SetEvalInteger(context, result, 0);
   if (context.flow.depth >= frameDepth) PopStructuresTo(context, frameDepth - 1);
   --context.callLevels;
-  RestoreCaller(context, *saved);
+  RestoreCaller(context, *saved, nullptr);
   if (outcome == 0 && error == 0) error = kCompletionReported;
   // Errors were reported where they happened; the calling script ends without a second report.
   if (error != 0 && error != kCompletionCancel && error != kCompletionNormalEnd) {
