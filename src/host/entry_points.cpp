@@ -114,6 +114,8 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   // The engine's own allocations start afresh, whatever the host's block held.
   context->lineCaches = nullptr;
   context->callerStates = nullptr;
+  context->scriptPath[0] = '\0';
+  context->scriptPath[kPathBytes - 1] = '\0';
   context->selfHandle = contextHandle;
   context->initialisedMarker = kContextMarker;
   return static_cast<std::int32_t>(sizeof(VariableSlot));

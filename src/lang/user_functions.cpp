@@ -118,7 +118,7 @@ void SaveCaller(const BatchContext& context, CallerState& saved, const char* new
   saved.resultFrame = context.resultFrame;
   saved.ifState = context.flow.ifState;
   // A function defined in the script that calls it runs with the same path.
-  saved.pathKept = newPath == nullptr || std::strncmp(newPath, context.scriptPath, kPathBytes) != 0;
+  saved.pathKept = newPath == nullptr || std::strcmp(newPath, context.scriptPath) != 0;
   if (saved.pathKept) CopyPath(saved.scriptPath, context.scriptPath);
 }
 
@@ -140,7 +140,7 @@ void RestoreCaller(BatchContext& context, const CallerState& saved, const char* 
   context.flow.ifState = saved.ifState;
   if (saved.pathKept)
     CopyPath(context.scriptPath, saved.scriptPath);
-  else if (samePath != nullptr && std::strncmp(context.scriptPath, samePath, kPathBytes) != 0)
+  else if (samePath != nullptr && std::strcmp(context.scriptPath, samePath) != 0)
     CopyPath(context.scriptPath, samePath);
 }
 

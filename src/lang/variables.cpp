@@ -307,7 +307,9 @@ int AllocateFrame(BatchContext& context, std::uint16_t capacity) {
     entry.number = static_cast<std::uint16_t>(number);
     entry.handle = handle;
     entry.serial = ++context.serialCounter;
-    entry.ticks = platform::TickCount();
+    // The tick count that names the frame in pointer texts is read when the first pointer
+    // into it is made: most frames never have one.
+    entry.ticks = 0;
     entry.capacity = capacity;
     entry.count = 0;
     entry.marker = 65535;
@@ -385,7 +387,11 @@ bool LeaveFrame(BatchContext& context, const SavedFrame& saved) {
 }
 
 std::size_t MakePointerText(BatchContext& context, const char* name, char* out, std::size_t size) {
-  const FrameEntry& entry = context.frames[context.currentFrame];
+  FrameEntry& entry = context.frames[context.currentFrame];
+  if (entry.ticks == 0 && context.currentFrame != 0) {
+    entry.ticks = platform::TickCount();
+    if (entry.ticks == 0) entry.ticks = 1;
+  }
   // The handle is written as its low 32 bits; with the serial and the tick count it still
   // names one frame for as long as that frame lives.
   int length = std::snprintf(
