@@ -103,6 +103,7 @@ std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p
     case 40:
       std::snprintf(context.scriptPath, sizeof context.scriptPath, "%.259s",
                     p1 ? TextArgument(p1) : "");
+      context.scriptPathFrom = nullptr;
       return 1;
     case 41:
       return p4 == 0 ? 0 : reinterpret_cast<std::intptr_t>(context.heapBase + p4);

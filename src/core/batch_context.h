@@ -72,6 +72,9 @@ struct BatchContext {
   // own copy of the text, which leaves lineBuffer free for the lines of a function it calls.
   std::uint8_t lineBufferInUse;
   char scriptPath[kPathBytes];
+  // A text that scriptPath is known to equal (the file of the function whose call set it), or
+  // null; whatever else writes scriptPath clears it. Calls within one file copy no path.
+  const char* scriptPathFrom;
   std::uint32_t includeMode;
   std::uint16_t runningFunction;  // the user-defined function whose body runs; kNoFunction
   std::uint16_t callLevels;       // scripts started by Call that are still running

@@ -116,6 +116,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   context->callerStates = nullptr;
   context->scriptPath[0] = '\0';
   context->scriptPath[kPathBytes - 1] = '\0';
+  context->scriptPathFrom = nullptr;
   context->selfHandle = contextHandle;
   context->initialisedMarker = kContextMarker;
   return static_cast<std::int32_t>(sizeof(VariableSlot));

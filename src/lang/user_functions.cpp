@@ -38,8 +38,9 @@ struct CallerState {
   std::uint16_t resultSlot;
   std::uint16_t resultFrame;
   std::int8_t ifState;
-  // The script path, kept only when the call changes it.
+  // The script path, kept only when the call changes it, and what it was known to equal.
   bool pathKept;
+  const char* pathFrom;
   char scriptPath[kPathBytes];
 };
 
@@ -118,8 +119,16 @@ void SaveCaller(const BatchContext& context, CallerState& saved, const char* new
   saved.resultFrame = context.resultFrame;
   saved.ifState = context.flow.ifState;
   // A function defined in the script that calls it runs with the same path.
-  saved.pathKept = newPath == nullptr || std::strcmp(newPath, context.scriptPath) != 0;
+  saved.pathFrom = context.scriptPathFrom;
+  saved.pathKept = newPath == nullptr || (context.scriptPathFrom != newPath &&
+                                          std::strcmp(newPath, context.scriptPath) != 0);
   if (saved.pathKept) CopyPath(saved.scriptPath, context.scriptPath);
+}
+
+// Runs the call with the script path `path`, a function's file.
+void SetScriptPath(BatchContext& context, const CallerState& saved, const char* path) {
+  if (saved.pathKept) CopyPath(context.scriptPath, path);
+  context.scriptPathFrom = path;
 }
 
 // `samePath`: the text the caller's path equals when it was not kept (null: none), in case
@@ -138,10 +147,13 @@ void RestoreCaller(BatchContext& context, const CallerState& saved, const char* 
   context.resultSlot = saved.resultSlot;
   context.resultFrame = saved.resultFrame;
   context.flow.ifState = saved.ifState;
-  if (saved.pathKept)
+  if (saved.pathKept) {
     CopyPath(context.scriptPath, saved.scriptPath);
-  else if (samePath != nullptr && std::strcmp(context.scriptPath, samePath) != 0)
+    context.scriptPathFrom = saved.pathFrom;
+  } else if (samePath != nullptr && context.scriptPathFrom != samePath) {
     CopyPath(context.scriptPath, samePath);
+    context.scriptPathFrom = samePath;
+  }
 }
 
 // Sets the parameters in the frame that is now current: a function's own new frame, or for a
@@ -193,7 +205,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
       return false;
     }
   }
-  if (saved->pathKept) CopyPath(context.scriptPath, record->file);
+  SetScriptPath(context, *saved, record->file);
   context.runningFunction = index;
   context.flow.ifState = -1;
   if (isFunction) {
@@ -278,6 +290,7 @@ void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& para
   context.flow.breakable = 0;
   ++context.callLevels;
   std::snprintf(context.scriptPath, sizeof context.scriptPath, "%s", path);
+  context.scriptPathFrom = nullptr;
   // The called script runs at script level, in its caller's variables.
   context.runningFunction = kNoFunction;
   context.flow.ifState = -1;

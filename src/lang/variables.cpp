@@ -197,7 +197,8 @@ void AddFreshVariable(BatchContext& context, const char* name, const Value& valu
   FoldName(name, std::strlen(name), key);
   VariableSlot* slots = context.varSlots;
   bool taken = slots == nullptr || context.varCount + 1 >= context.varCapacity;
-  for (std::uint16_t i = 0; !taken && i < context.varCount; ++i)
+  // The first slot is reserved, without a name.
+  for (std::uint16_t i = 1; !taken && i < context.varCount; ++i)
     taken = std::memcmp(slots[i].slotName, key, kNameBytes) == 0;
   // A name met before, or no room: the general assignment finds it or reports the full table.
   if (taken) return AssignValue(context, name, value);

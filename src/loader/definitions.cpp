@@ -251,6 +251,8 @@ void ReleaseDefinitions(BatchContext& context) {
     loader.udfPageRecords[page] = nullptr;
   }
   loader.udfCount = 0;
+  // The script path may name a text of a record that is gone.
+  context.scriptPathFrom = nullptr;
   loader.udfDefining = 0;
   loader.udfDuplicate = 0;
 }
