@@ -477,11 +477,11 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
 
 // Two plain integers: the sums, differences, products and comparisons that loops compute all the
 // time, with the operators' own results (32-bit wrap-around, 1 or 0). False for anything else.
-bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left, std::int32_t right) {
-  const auto a = static_cast<std::uint32_t>(left.value.intValue);
+// `x op right` for the operators HasIntegerShortcut names, as whole numbers.
+bool IntegerOperation(BatchContext& context, std::uint16_t op, std::int32_t x, std::int32_t right,
+                      std::int32_t& out) {
+  const auto a = static_cast<std::uint32_t>(x);
   const auto b = static_cast<std::uint32_t>(right);
-  const std::int32_t x = left.value.intValue;
-  std::int32_t out;
   switch (op) {
     case kKeywordPlus:
       out = static_cast<std::int32_t>(a + b);
@@ -514,13 +514,19 @@ bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left, s
     default:
       return false;
   }
+  // The arithmetic routines hand over whatever the math-error slot holds after each operation.
+  if (op == kKeywordPlus || op == kKeywordMinus || op == kKeywordAsterisk) TakeMathError(context);
+  return true;
+}
+
+bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left, std::int32_t right) {
+  std::int32_t out;
+  if (!IntegerOperation(context, op, left.value.intValue, right, out)) return false;
   left.value.intValue = out;
   left.originElement = 0;
   left.originSlot = kOriginNone;
   left.originFrame = kOriginNone;
   left.borrowed = 0;
-  // The arithmetic routines hand over whatever the math-error slot holds after each operation.
-  if (op == kKeywordPlus || op == kKeywordMinus || op == kKeywordAsterisk) TakeMathError(context);
   return true;
 }
 
@@ -533,12 +539,11 @@ const Value* WholeNumberVariable(BatchContext& context, ExprNode& node) {
   return value.flags == kValueInteger ? &value : nullptr;
 }
 
-// "variable op number" and "variable op variable" on whole numbers, with what reading the
-// operands and the integer shortcut would leave: the left variable's value with the result in
-// place of its number. False, having only found the operands' slots (as reading them does),
-// when an operand is anything else; the node is then computed the general way.
-bool WholeNumbersInPlace(BatchContext& context, ExprNode& node, EvalValue& result) {
-  const Value* left = WholeNumberVariable(context, *node.leftNode);
+// "variable op number" and "variable op variable" on whole numbers: the left variable's value
+// and the result of the operation. False, having only found the operands' slots (as reading
+// them does), when an operand is anything else; the node is then computed the general way.
+bool WholeNumbers(BatchContext& context, ExprNode& node, const Value*& left, std::int32_t& out) {
+  left = WholeNumberVariable(context, *node.leftNode);
   if (left == nullptr) return false;
   std::int32_t right;
   if (node.shape == kShapeVariableInteger) {
@@ -548,8 +553,22 @@ bool WholeNumbersInPlace(BatchContext& context, ExprNode& node, EvalValue& resul
     if (variable == nullptr) return false;
     right = variable->intValue;
   }
+  return IntegerOperation(context, node.code, left->intValue, right, out);
+}
+
+// WholeNumbers leaving what reading the operands and the integer shortcut would leave: the left
+// variable's value with the result in place of its number.
+bool WholeNumbersInPlace(BatchContext& context, ExprNode& node, EvalValue& result) {
+  const Value* left;
+  std::int32_t out;
+  if (!WholeNumbers(context, node, left, out)) return false;
   std::memcpy(&result.value, left, sizeof(Value));
-  return IntegerShortcut(context, node.code, result, right);
+  result.value.intValue = out;
+  result.originElement = 0;
+  result.originSlot = kOriginNone;
+  result.originFrame = kOriginNone;
+  result.borrowed = 0;
+  return true;
 }
 
 }  // namespace
@@ -695,6 +714,22 @@ void EvaluateAt(BatchContext& context, ExprNode& node, EvalValue& result) {
 
 void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result) {
   EvaluateAt(context, ActiveLine(context).nodes[index], result);
+}
+
+bool StoreWholeNumberExpression(BatchContext& context, std::uint32_t index, Value& target) {
+  ExprNode& node = ActiveLine(context).nodes[index];
+  const Value* left;
+  std::int32_t out;
+  if (node.shape == kShapeGeneral || !WholeNumbers(context, node, left, out)) return false;
+  // An error the operation handed over leaves the target as it was.
+  if (HasError(context)) return true;
+  // The target takes the left operand's value with the result as its number (its own spare
+  // field stays); copied before the number is written, so no fresh narrow store is read wide.
+  const std::uint32_t keep = target.unused;
+  if (left != &target) std::memcpy(&target, left, sizeof(Value));
+  target.intValue = out;
+  target.unused = keep;
+  return true;
 }
 
 void FinishCompiledExpression(BatchContext& context, const CompiledExpression& expression) {

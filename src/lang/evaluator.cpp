@@ -1109,6 +1109,14 @@ int RunAssignment(BatchContext& context, EvalValue& result, CompiledAssignment& 
   if (slot == kNoSlot) return 0;
   assignment->slotHint = slot;
   RecordAssignTarget(context, context.currentFrame, slot);
+  if (context.varSlots[slot].value.flags == kValueInteger) {
+    // A whole number computed from whole numbers replaces a whole number: nothing to append,
+    // release or copy.
+    ++context.evaluator.evaluations;
+    if (StoreWholeNumberExpression(context, expression->root, context.varSlots[slot].value))
+      return HasError(context) ? 0 : 1;
+    --context.evaluator.evaluations;
+  }
   Append append = AppendInPlace(context, slot, result, expression, false);
   if (append == Append::kNotApplicable) {
     ++context.evaluator.evaluations;
