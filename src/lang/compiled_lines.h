@@ -99,6 +99,8 @@ struct CompiledExpression {
 // Where a skip that began at this line ended the last time, for an innermost structure at
 // `depth` of `kind` in `state`. `ifState` is the If state the skipped lines left (-2: the one
 // they found).
+struct CompiledLine;
+
 struct SkipMemo {
   std::uint16_t depth;
   std::uint16_t kind;
@@ -112,7 +114,8 @@ struct SkipMemo {
   // for a Switch of the same value (`value`).
   bool byValue;
   std::uint32_t value;
-  std::uint32_t target;  // the offset to read next: the line that ended the skip
+  std::uint32_t target;      // the offset to read next: the line that ended the skip
+  CompiledLine* targetLine;  // that line's entry, found without a lookup
 };
 
 // A statement "name = expression" whose right side is compiled.

@@ -172,7 +172,7 @@ class SkipWatch {
   // Before a line is handled: true (with the offset to read next) when a remembered skip takes
   // the run past it. Otherwise the line is watched if a skip begins here.
   bool Pass(BatchContext& context, CompiledLine* line, std::uint32_t readOffset,
-            std::uint32_t& nextOffset) {
+            std::uint32_t& nextOffset, CompiledLine*& nextLine) {
     // Lines inside a definition block are not run at all; no skip is remembered across them.
     if (line == nullptr || context.loader.udfDefining != 0 ||
         !InnermostStructureSkipping(context)) {
@@ -188,6 +188,7 @@ class SkipWatch {
           (!memo.byValue || memo.value == SwitchValue(entry))) {
         if (memo.ifState != kIfStateKept) context.flow.ifState = memo.ifState;
         nextOffset = memo.target;
+        nextLine = memo.targetLine;
         return true;
       }
     }
@@ -230,8 +231,15 @@ class SkipWatch {
     active_ = false;
     if (readOffset == startOffset_ || start_->skips.size() >= kMaxMemos) return;
     std::int8_t ifState = ifStateBefore_ == ifStateAtStart_ ? kIfStateKept : ifStateBefore_;
-    SkipMemo memo{depth_,          entry_.kind, entry_.state,        ifState,
-                  ifStateAtStart_, passedCase_, SwitchValue(entry_), readOffset};
+    SkipMemo memo{depth_,
+                  entry_.kind,
+                  entry_.state,
+                  ifState,
+                  ifStateAtStart_,
+                  passedCase_,
+                  SwitchValue(entry_),
+                  readOffset,
+                  const_cast<CompiledLine*>(line)};
     // A skip that holds for one value goes before those that hold for any: it reaches further.
     if (passedCase_)
       start_->skips.insert(start_->skips.begin(), memo);
@@ -289,9 +297,16 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
   int outcome = 1;
   bool ranToEnd = true;
   CompiledLine* previous = nullptr;
+  // The line a remembered skip goes to, when it is known.
+  CompiledLine* skipTarget = nullptr;
   for (;;) {
     const std::uint32_t readOffset = nextOffset;
-    CompiledLine* compiled = previous != nullptr ? previous->Follower(readOffset) : nullptr;
+    CompiledLine* compiled = nullptr;
+    if (skipTarget != nullptr && !skipTarget->retired)
+      compiled = skipTarget;
+    else if (previous != nullptr)
+      compiled = previous->Follower(readOffset);
+    skipTarget = nullptr;
     if (compiled == nullptr) {
       compiled = cache->Find(readOffset);
       if (previous != nullptr && !previous->retired && compiled != nullptr)
@@ -299,7 +314,7 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
     }
     previous = compiled;
     if (compiled != nullptr) {
-      if (skip.Pass(context, compiled, readOffset, nextOffset)) continue;
+      if (skip.Pass(context, compiled, readOffset, nextOffset, skipTarget)) continue;
       lineStart = compiled->lineStart;
       nextOffset = compiled->nextOffset;
       loader.pendingLineError = 0;
@@ -325,7 +340,7 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
         compiled = cache->Add(readOffset, lineStart, nextOffset, line);
         previous = compiled;
       }
-      if (skip.Pass(context, compiled, readOffset, nextOffset)) continue;
+      if (skip.Pass(context, compiled, readOffset, nextOffset, skipTarget)) continue;
     }
     context.lineStartOffset = lineStart;
     context.nextLineOffset = nextOffset;
