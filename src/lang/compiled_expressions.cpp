@@ -478,8 +478,9 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
 // Two plain integers: the sums, differences, products and comparisons that loops compute all the
 // time, with the operators' own results (32-bit wrap-around, 1 or 0). False for anything else.
 // `x op right` for the operators HasIntegerShortcut names, as whole numbers.
-bool IntegerOperation(BatchContext& context, std::uint16_t op, std::int32_t x, std::int32_t right,
-                      std::int32_t& out) {
+[[gnu::always_inline]] inline bool IntegerOperation(BatchContext& context, std::uint16_t op,
+                                                    std::int32_t x, std::int32_t right,
+                                                    std::int32_t& out) {
   const auto a = static_cast<std::uint32_t>(x);
   const auto b = static_cast<std::uint32_t>(right);
   switch (op) {
@@ -542,7 +543,8 @@ const Value* WholeNumberVariable(BatchContext& context, ExprNode& node) {
 // "variable op number" and "variable op variable" on whole numbers: the left variable's value
 // and the result of the operation. False, having only found the operands' slots (as reading
 // them does), when an operand is anything else; the node is then computed the general way.
-bool WholeNumbers(BatchContext& context, ExprNode& node, const Value*& left, std::int32_t& out) {
+[[gnu::always_inline]] inline bool WholeNumbers(BatchContext& context, ExprNode& node,
+                                                const Value*& left, std::int32_t& out) {
   left = WholeNumberVariable(context, *node.leftNode);
   if (left == nullptr) return false;
   std::int32_t right;
