@@ -217,8 +217,9 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
       return false;
     }
     // The first slot of every table is reserved.
-    std::memset(&context.varSlots[0], 0, sizeof(VariableSlot));
-    context.varSlots[0].value.flags = kValueNoValue;
+    VariableSlot reserved{};
+    reserved.value.flags = kValueNoValue;
+    context.varSlots[0] = reserved;
     context.varCount = 1;
   }
 
