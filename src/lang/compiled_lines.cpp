@@ -65,6 +65,7 @@ CompiledLine* LineCache::Add(std::uint32_t readOffset, std::uint32_t lineStart,
     retired_.push_back(std::move(slot));
   }
   slot = std::move(entry);
+  if (readOffset == 0) first_ = added;
   return added;
 }
 
@@ -74,6 +75,7 @@ void LineCache::Forget() {
     retired_.push_back(std::move(line));
   }
   lines_.clear();
+  first_ = nullptr;
 }
 
 LineCache* OpenLineCache(BatchContext& context, const ScriptText& text) {

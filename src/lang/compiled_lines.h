@@ -210,6 +210,8 @@ struct CompiledLine {
 class LineCache {
  public:
   CompiledLine* Find(std::uint32_t readOffset) {
+    // Every run of a text (a function's body above all) begins with its first line.
+    if (readOffset == 0) return first_;
     auto found = lines_.find(readOffset);
     return found == lines_.end() ? nullptr : found->second.get();
   }
@@ -222,6 +224,7 @@ class LineCache {
 
  private:
   std::unordered_map<std::uint32_t, std::unique_ptr<CompiledLine>> lines_;
+  CompiledLine* first_ = nullptr;  // the line read from offset 0
   std::vector<std::unique_ptr<CompiledLine>> retired_;
 };
 
