@@ -197,11 +197,6 @@ std::uint16_t FindDefinition(const BatchContext& context, const char* name, std:
   return kNoDefinition;
 }
 
-UdfRecord* DefinitionRecord(BatchContext& context, std::uint16_t index) {
-  if (index >= context.loader.udfCount) return nullptr;
-  return RecordAt(context, index, false);
-}
-
 bool LockDefinitionBody(BatchContext& context, std::uint16_t index, ScriptText& body) {
   UdfRecord* record = DefinitionRecord(context, index);
   if (record == nullptr || record->bodyCopy == nullptr) return false;

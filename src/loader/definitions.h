@@ -39,8 +39,14 @@ struct UdfRecord {
 // kNoDefinition. Only definitions whose end line has been passed are found.
 std::uint16_t FindDefinition(const BatchContext& context, const char* name, std::size_t length);
 
-// The record at `index` (below udfCount), or null.
-UdfRecord* DefinitionRecord(BatchContext& context, std::uint16_t index);
+// The record at `index` (below udfCount), or null. Asked for by every call and by every
+// statement of a function, so it is found here without a call.
+inline UdfRecord* DefinitionRecord(BatchContext& context, std::uint16_t index) {
+  const LoaderState& loader = context.loader;
+  if (index >= loader.udfCount) return nullptr;
+  UdfRecord* page = loader.udfPageRecords[index / kRecordsPerPage];
+  return page == nullptr ? nullptr : &page[index % kRecordsPerPage];
+}
 
 // The body of a recorded definition as a script text for the run loop; false when the record
 // has no body copy (its end line was never passed) or it cannot be locked. Every successful
