@@ -242,8 +242,8 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
     OwnEval(context, result);
     context.errors.errNum = kept != 0 ? kept : context.errors.errNum;
     error = context.errors.errNum;
-    if (!LeaveFrame(context, callerFrame) && error == 0) error = kErrFunctionTableLock;
-    FreeFrame(context, variables);
+    if (!LeaveAndFreeFrame(context, variables, callerFrame) && error == 0)
+      error = kErrFunctionTableLock;
   } else {
     OwnEval(context, result);
   }

@@ -320,20 +320,21 @@ int AllocateFrame(BatchContext& context, std::uint16_t capacity) {
   return 0;
 }
 
-bool FreeFrame(BatchContext& context, int number) {
-  if (number < 1 || number > kMaxLocalFrames || context.frames[number].handle == nullptr)
-    return false;
+namespace {
+
+// Releases what the slots in use hold and clears them, ready for the table's next user.
+void ClearSlots(BatchContext& context, VariableSlot* slots, std::uint16_t count) {
+  for (std::uint16_t i = 0; i < count; ++i)
+    if (slots[i].value.flags != 0) ReleaseValue(context, slots[i].value, i, kHolderSlot);
+  std::memset(slots, 0, std::size_t{count} * sizeof(VariableSlot));
+}
+
+// The table of frame `number`, whose slots are clear (`reusable`) or not to be trusted, goes
+// back to the pool or is freed, and the frame's entry is free again.
+void GiveBackFrame(BatchContext& context, int number, bool reusable) {
   FrameEntry& entry = context.frames[number];
-  // Whatever the frame's variables still hold goes with it.
-  auto* slots = static_cast<VariableSlot*>(platform::GlobalLock(entry.handle));
-  if (slots != nullptr) {
-    for (std::uint16_t i = 0; i < entry.count; ++i)
-      if (slots[i].value.flags != 0) ReleaseValue(context, slots[i].value, i, kHolderSlot);
-    std::memset(slots, 0, std::size_t{entry.count} * sizeof(VariableSlot));
-    platform::GlobalUnlock(entry.handle);
-  }
   FramePool& pool = context.framePool;
-  if (slots != nullptr && pool.count < kFramePoolSize) {
+  if (reusable && pool.count < kFramePoolSize) {
     pool.handles[pool.count] = entry.handle;
     pool.capacities[pool.count] = entry.capacity;
     ++pool.count;
@@ -342,6 +343,35 @@ bool FreeFrame(BatchContext& context, int number) {
   }
   std::memset(&entry, 0, sizeof entry);
   if (number < pool.firstFree) pool.firstFree = static_cast<std::uint16_t>(number);
+}
+
+}  // namespace
+
+bool LeaveAndFreeFrame(BatchContext& context, int number, const SavedFrame& saved) {
+  if (context.currentFrame != number) {
+    bool left = LeaveFrame(context, saved);
+    FreeFrame(context, number);
+    return left;
+  }
+  // The frame is current: its variables go while its table is at hand.
+  ClearSlots(context, context.varSlots, context.varCount);
+  context.varCount = 0;
+  bool left = LeaveFrame(context, saved);
+  GiveBackFrame(context, number, true);
+  return left;
+}
+
+bool FreeFrame(BatchContext& context, int number) {
+  if (number < 1 || number > kMaxLocalFrames || context.frames[number].handle == nullptr)
+    return false;
+  FrameEntry& entry = context.frames[number];
+  // Whatever the frame's variables still hold goes with it.
+  auto* slots = static_cast<VariableSlot*>(platform::GlobalLock(entry.handle));
+  if (slots != nullptr) {
+    ClearSlots(context, slots, entry.count);
+    platform::GlobalUnlock(entry.handle);
+  }
+  GiveBackFrame(context, number, slots != nullptr);
   return true;
 }
 

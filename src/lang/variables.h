@@ -78,6 +78,10 @@ bool FreeFrame(BatchContext& context, int number);
 void ReleaseFramePool(BatchContext& context);
 bool EnterFrame(BatchContext& context, int number, SavedFrame& saved);
 bool LeaveFrame(BatchContext& context, const SavedFrame& saved);
+// Ends the current frame `number` (a function's, entered with EnterFrame): its variables are
+// released, the frame `saved` is current again and the table is given back. False when the
+// table of `saved` could not be locked again.
+bool LeaveAndFreeFrame(BatchContext& context, int number, const SavedFrame& saved);
 
 // "#VAR$PTR#" + frame (4 hex) + handle, serial, ticks (8 hex each) + name.
 std::size_t MakePointerText(BatchContext& context, const char* name, char* out, std::size_t size);
