@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/batch_context.h"
+#include "core/bounded_text.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
@@ -64,7 +65,7 @@ ArrayRecord* ArrayOfName(BatchContext& context, const char* name, EvalValue& hol
   if ((value.flags & kValueArray) != 0) return ArrayOfValue(context, value);
   if ((value.flags & kValueText) != 0) {
     char pointer[kTokenTextBytes];
-    std::snprintf(pointer, sizeof pointer, "%s", ValueText(context, value));
+    CopyBounded(pointer, sizeof pointer, ValueText(context, value));
     if (!ReadViaPointer(context, pointer, holder)) return nullptr;
     return ArrayOfValue(context, holder.value);
   }
@@ -269,7 +270,7 @@ void ReadArrayElement(BatchContext& context, const char* name, EvalValue& result
 
 Value* ElementAtReference(BatchContext& context) {
   char name[kTokenTextBytes];
-  std::snprintf(name, sizeof name, "%s", context.tokenizer.tokenText);
+  CopyBounded(name, sizeof name, context.tokenizer.tokenText);
   EvalValue holder;
   std::int32_t subscripts[kMaxSubscripts] = {};
   int count = 0;
@@ -286,7 +287,7 @@ bool AssignArrayElement(BatchContext& context, EvalValue& result, bool allowAssi
     return true;
   }
   char name[kTokenTextBytes];
-  std::snprintf(name, sizeof name, "%s", context.tokenizer.tokenText);
+  CopyBounded(name, sizeof name, context.tokenizer.tokenText);
   std::int32_t subscripts[kMaxSubscripts] = {};
   int count = 0;
   // The target is checked before the value is computed, so that a wrong subscript is reported

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/batch_context.h"
+#include "core/bounded_text.h"
 #include "core/hooks.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
@@ -211,7 +212,7 @@ void ReadVariable(BatchContext& context, EvalValue& result) {
   // missing, or nothing stands between the brackets): the element read reports the syntax.
   if ((result.value.flags & kValueArray) != 0 && IsKeyword(context, kKeywordOpenBracket)) {
     char name[kNameBytes];
-    std::snprintf(name, sizeof name, "%s", context.varSlots[slot].slotName);
+    CopyBounded(name, sizeof name, context.varSlots[slot].slotName);
     putback(context);
     ReadArrayElement(context, name, result);
     if (!HasError(context)) Next(context);
@@ -231,7 +232,7 @@ void CallFunction(BatchContext& context, EvalValue& result) {
   if (!OwnWaitingTexts(context)) return;
   std::uint32_t code = Token(context).tokenCode;
   char name[kNameBytes + 4];
-  std::snprintf(name, sizeof name, "%s", Token(context).tokenText);
+  CopyBounded(name, sizeof name, Token(context).tokenText);
   int required = 0, optional = 0;
   std::uint64_t types = 0;
   bool readsOwn = false;
@@ -392,7 +393,7 @@ void PointerFunction(BatchContext& context, std::uint32_t code, EvalValue& resul
     return Fail(context, kErrPointer, kMsgHintNotVariableName);
   }
   char name[kNameBytes];
-  std::snprintf(name, sizeof name, "%s", Token(context).nameBuffer);
+  CopyBounded(name, sizeof name, Token(context).nameBuffer);
   if (code == kKeywordPtrGlobalDefine && context.currentFrame != 0)
     return Fail(context, kErrPointer, kMsgHintGlobalMainOnly);
   // Global names live in the main script's frame, whichever function asks.
@@ -540,7 +541,7 @@ void AddressOf(BatchContext& context, EvalValue& operand) {
   if (operand.originSlot == kOriginNone || operand.originSlot == kOriginElement)
     return Fail(context, kErrBadAddressOf);
   char name[kNameBytes];
-  std::snprintf(name, sizeof name, "%s", context.varSlots[operand.originSlot].slotName);
+  CopyBounded(name, sizeof name, context.varSlots[operand.originSlot].slotName);
   char pointer[80];
   MakePointerText(context, name, pointer, sizeof pointer);
   std::uint32_t offset = HeapCopyText(context, pointer, std::strlen(pointer));
@@ -571,7 +572,7 @@ void Dereference(BatchContext& context, EvalValue& operand) {
   }
   if (!ToText(context, operand.value)) return;
   char pointer[68];
-  std::snprintf(pointer, sizeof pointer, "%s", ValueText(context, operand.value));
+  CopyBounded(pointer, sizeof pointer, ValueText(context, operand.value));
   EvalValue target{};
   ResetEval(target);
   if (!ReadViaPointer(context, pointer, target)) {
@@ -752,7 +753,7 @@ bool PointerTargetOfToken(BatchContext& context, char* name, int& frame) {
   }
   PointerTarget target;
   if (!ParsePointer(context, ValueText(context, value), target)) return false;
-  std::snprintf(name, kNameBytes, "%s", target.name);
+  CopyBounded(name, kNameBytes, target.name);
   frame = static_cast<int>(target.frame);
   return true;
 }
@@ -768,7 +769,7 @@ bool PointerTargetOfElement(BatchContext& context, char* name, int& frame) {
   }
   PointerTarget target;
   if (!ParsePointer(context, ValueText(context, *element), target)) return false;
-  std::snprintf(name, kNameBytes, "%s", target.name);
+  CopyBounded(name, kNameBytes, target.name);
   frame = static_cast<int>(target.frame);
   return true;
 }
