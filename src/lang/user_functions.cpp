@@ -217,9 +217,9 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
       return false;
     }
     // The first slot of every table is reserved.
-    VariableSlot reserved{};
+    VariableSlot& reserved = context.varSlots[0];
+    reserved = VariableSlot{};
     reserved.value.flags = kValueNoValue;
-    context.varSlots[0] = reserved;
     context.varCount = 1;
   }
 
