@@ -46,7 +46,7 @@ Result AtBoundary(BatchContext* context, Result failure, Body&& body, Undo&& und
 class LockedContext {
  public:
   explicit LockedContext(void* handle) : handle_(handle) {
-    if (handle_ == nullptr) return;
+    if (!platform::IsGlobalHandle(handle_)) return;
     if (platform::GlobalSize(handle_) < sizeof(BatchContext)) return;
     context_ = static_cast<BatchContext*>(platform::GlobalLock(handle_));
   }

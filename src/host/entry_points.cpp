@@ -126,7 +126,7 @@ std::int32_t BindVariableTable(BatchContext* context, void* hostWindow, void* co
                                std::intptr_t arg2, std::intptr_t arg4, const char* text5,
                                std::intptr_t arg6) {
   auto* table = reinterpret_cast<platform::MemoryHandle>(arg2);
-  if (table == nullptr || arg4 < 2) return kEntryFailed;
+  if (!platform::IsGlobalHandle(table) || arg4 < 2) return kEntryFailed;
   // The table is trusted only as far as its block reaches.
   std::size_t fits = platform::GlobalSize(table) / sizeof(VariableSlot);
   std::size_t capacity =
@@ -270,6 +270,7 @@ void RecoverBrokenRun(BatchContext& context, bool tableLocked) {
 std::int32_t RunScriptText(BatchContext& context, void* hostWindow, void* scriptHandle,
                            void* hostCallback, const void* hostKeywords, bool& tableLocked) {
   context.hostWindow = hostWindow;
+  if (!platform::IsGlobalHandle(scriptHandle)) return kEntryFailed;
   auto* text = static_cast<char*>(platform::GlobalLock(scriptHandle));
   if (text == nullptr) return kEntryFailed;
   std::size_t bytes = platform::GlobalSize(scriptHandle);

@@ -268,12 +268,15 @@ TEST_F(HostTest, EveryEntryRefusesWhatItCannotUse) {
   ASSERT_EQ(init_(nullptr, closed, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
   void* freshRecord = platform::GlobalLock(fresh);  // what an extender would be handed
   void* closedRecord = platform::GlobalLock(closed);
+  void* unreadable = platform::ReserveAddressSpace(65536);  // reserved, never committed
+  ASSERT_NE(unreadable, nullptr);
   struct Handle {
     const char* what;
     void* handle;
   };
   const Handle contexts[] = {{"no handle", nullptr},
                              {"a foreign handle", foreign},
+                             {"a handle into memory that cannot be read", unreadable},
                              {"a block too small for a context", small},
                              {"a context mode 1 never set up", fresh},
                              {"a context mode 99 shut down", closed}};
@@ -476,6 +479,7 @@ TEST_F(HostTest, EveryEntryRefusesWhatItCannotUse) {
   platform::GlobalUnlock(closed);
   for (platform::MemoryHandle handle : {small, fresh, closed, oneSlot})
     platform::GlobalFree(handle);
+  platform::ReleaseAddressSpace(unreadable, 65536);
 }
 
 #if !defined(_WIN32)

@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 #include "platform/posix/posix_internal.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -40,6 +42,30 @@ void* AllocateData(Block* block, std::size_t bytes, Fill fill) {
 
 char* RawOf(void* data) {
   return static_cast<char*>(data) - kDataPrefix;
+}
+
+// Whether `bytes` at `address` can be read, asked of the kernel (a write of them into a pipe
+// fails with EFAULT when they cannot) instead of finding out by a fault.
+std::mutex probeLock;
+bool IsReadable(const void* address, std::size_t bytes) {
+  static int probe[2] = {-1, -1};
+  std::lock_guard<std::mutex> hold(probeLock);
+  if (probe[0] < 0 && pipe2(probe, O_CLOEXEC) != 0) {
+    probe[0] = probe[1] = -1;
+    return false;
+  }
+  ssize_t written;
+  do {
+    written = write(probe[1], address, bytes);
+  } while (written < 0 && errno == EINTR);
+  if (written <= 0) return false;
+  char drain[64];
+  for (ssize_t left = written; left > 0;) {
+    ssize_t got = read(probe[0], drain, std::min<std::size_t>(sizeof drain, std::size_t(left)));
+    if (got <= 0) break;
+    left -= got;
+  }
+  return static_cast<std::size_t>(written) == bytes;
 }
 
 Block* AsBlock(MemoryHandle handle) {
@@ -162,6 +188,11 @@ bool GlobalFree(MemoryHandle handle) {
   block->magic = 0;
   std::free(block);
   return true;
+}
+
+bool IsGlobalHandle(MemoryHandle handle) {
+  // A block is known by its mark; what cannot be read is no block at all.
+  return handle != nullptr && IsReadable(handle, sizeof(Block)) && AsBlock(handle) != nullptr;
 }
 
 void* ReserveAddressSpace(std::size_t bytes) {

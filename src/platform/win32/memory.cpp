@@ -44,6 +44,11 @@ MemoryHandle GlobalHandleOf(const void* lockedAddress) {
   return lockedAddress ? ::GlobalHandle(lockedAddress) : nullptr;
 }
 
+bool IsGlobalHandle(MemoryHandle handle) {
+  // The system checks its handles: one it does not know has no size.
+  return handle != nullptr && ::GlobalSize(static_cast<HGLOBAL>(handle)) != 0;
+}
+
 std::size_t GlobalSize(MemoryHandle handle) {
   return handle ? ::GlobalSize(static_cast<HGLOBAL>(handle)) : 0;
 }
