@@ -463,8 +463,14 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
     }
   }
   if (!HasError(context)) {
-    char name[kNameBytes + 4];
-    std::memcpy(name, ActiveLine(context).pool.data() + node.text, node.length + 1);
+    // Only an element of an object reference reads the name, after its subscripts, whose calls
+    // may add to the line's texts: it gets a copy. The others are handed the line's own.
+    char copy[kNameBytes + 4];
+    const char* name = ActiveLine(context).pool.data() + node.text;
+    if (node.code == kObjectReferenceCode) {
+      std::memcpy(copy, name, node.length + 1);
+      name = copy;
+    }
     Hooks().callBuiltin(context, name, false, node.code, result, arguments, false, node.count,
                         node.types);
   }
@@ -475,9 +481,9 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
   }
 }
 
-// Two plain integers: the sums, differences, products and comparisons that loops compute all the
-// time, with the operators' own results (32-bit wrap-around, 1 or 0). False for anything else.
-// `x op right` for the operators HasIntegerShortcut names, as whole numbers.
+// `x op right` on two plain integers: the sums, differences, products and comparisons that
+// loops compute all the time, with the operators' own results (32-bit wrap-around, 1 or 0).
+// False for any operator HasIntegerShortcut does not name.
 [[gnu::always_inline]] inline bool IntegerOperation(BatchContext& context, std::uint16_t op,
                                                     std::int32_t x, std::int32_t right,
                                                     std::int32_t& out) {
@@ -520,6 +526,7 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
   return true;
 }
 
+// IntegerOperation on an operand value, which takes the result as a value of its own.
 bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left, std::int32_t right) {
   std::int32_t out;
   if (!IntegerOperation(context, op, left.value.intValue, right, out)) return false;
