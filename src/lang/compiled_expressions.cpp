@@ -526,15 +526,20 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
   return true;
 }
 
-// IntegerOperation on an operand value, which takes the result as a value of its own.
+// An operation's whole-number result in `value`, a value of its own that comes from no variable.
+void TakeResult(EvalValue& value, std::int32_t number) {
+  value.value.intValue = number;
+  value.originElement = 0;
+  value.originSlot = kOriginNone;
+  value.originFrame = kOriginNone;
+  value.borrowed = 0;
+}
+
+// IntegerOperation on an operand value, which takes the result.
 bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left, std::int32_t right) {
   std::int32_t out;
   if (!IntegerOperation(context, op, left.value.intValue, right, out)) return false;
-  left.value.intValue = out;
-  left.originElement = 0;
-  left.originSlot = kOriginNone;
-  left.originFrame = kOriginNone;
-  left.borrowed = 0;
+  TakeResult(left, out);
   return true;
 }
 
@@ -572,11 +577,7 @@ bool WholeNumbersInPlace(BatchContext& context, ExprNode& node, EvalValue& resul
   std::int32_t out;
   if (!WholeNumbers(context, node, left, out)) return false;
   std::memcpy(&result.value, left, sizeof(Value));
-  result.value.intValue = out;
-  result.originElement = 0;
-  result.originSlot = kOriginNone;
-  result.originFrame = kOriginNone;
-  result.borrowed = 0;
+  TakeResult(result, out);
   return true;
 }
 
