@@ -155,7 +155,8 @@ int ToPart(BatchContext& context, StatementRun&, bool returning) {
   Value& variable = context.varSlots[slot].value;
   if ((variable.flags & kValueHolding) == 0 || !MakeNumeric(context, variable))
     return fail(kErrForNotNumber);
-  StoreCounter(context, slot, variable);
+  // A counter that holds its number alone already (every turn after the first) stays as it is.
+  if ((variable.flags & ~kNumberBits) != 0) StoreCounter(context, slot, variable);
   if (AtStatementEnd(context) && end.value.flags == kValueInteger &&
       variable.flags == kValueInteger) {
     // Whole numbers counting up by one, the usual loop: the step is added and the end compared
