@@ -125,22 +125,9 @@ void ReleaseLineCaches(BatchContext& context) {
   context.tokenizer.cachedToken = nullptr;
 }
 
-Vocabulary CurrentVocabulary(const BatchContext& context) {
-  return Vocabulary{context.hostKeywords, context.loader.udfCount,
-                    context.tokenizer.extenderRowCount, context.codePage};
-}
-
-void ActivateCompiledLine(BatchContext& context, CompiledLine* line, const char* base) {
-  TokenizerState& tokenizer = context.tokenizer;
-  tokenizer.compiledLine = line;
-  tokenizer.compiledBase = base;
-  tokenizer.cachedToken = nullptr;
-  if (line == nullptr) return;
-  // A word read as a variable may name a function defined since, and the reverse.
-  Vocabulary now = CurrentVocabulary(context);
-  if (line->vocabulary == now) return;
+void RelearnCompiledLine(BatchContext& context, CompiledLine* line) {
   // The old tokens stay allocated: a caller suspended in this same line may still hold one.
-  line->vocabulary = now;
+  line->vocabulary = CurrentVocabulary(context);
   line->tokenAt.clear();
   line->direct = DirectPlan{};
   line->tail = DirectPlan{};

@@ -23,12 +23,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/batch_context.h"
 #include "core/loader_state.h"
 #include "lang/variables.h"
 
 namespace kel {
-
-struct BatchContext;
 
 // One token as get_token found it at a position of a compiled line.
 struct CachedToken {
@@ -238,11 +237,26 @@ LineCache* RunningLineCache(BatchContext& context, const ScriptText& text);
 void ReleaseLineCaches(BatchContext& context);
 
 // The vocabulary the context's tokenizer looks words up in now.
-Vocabulary CurrentVocabulary(const BatchContext& context);
+inline Vocabulary CurrentVocabulary(const BatchContext& context) {
+  return Vocabulary{context.hostKeywords, context.loader.udfCount,
+                    context.tokenizer.extenderRowCount, context.codePage};
+}
+
+// Forgets what a line learnt in another vocabulary and takes the current one.
+void RelearnCompiledLine(BatchContext& context, CompiledLine* line);
 
 // Makes the line the one get_token takes its tokens from while it scans `base` (the line
-// buffer holding the line's text); null stops taking tokens from any line.
-void ActivateCompiledLine(BatchContext& context, CompiledLine* line, const char* base);
+// buffer holding the line's text); null stops taking tokens from any line. Done twice for every
+// statement, so it is inline.
+inline void ActivateCompiledLine(BatchContext& context, CompiledLine* line, const char* base) {
+  TokenizerState& tokenizer = context.tokenizer;
+  tokenizer.compiledLine = line;
+  tokenizer.compiledBase = base;
+  tokenizer.cachedToken = nullptr;
+  // A word read as a variable may name a function defined since, and the reverse.
+  if (line != nullptr && !(line->vocabulary == CurrentVocabulary(context)))
+    RelearnCompiledLine(context, line);
+}
 
 // The tokenizer's side: the token recorded at `position` of the active line, or null.
 CachedToken* CompiledTokenAt(BatchContext& context, const char* position);
