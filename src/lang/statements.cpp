@@ -460,7 +460,7 @@ bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, Statemen
   SetTrace(context, kTracePlain, false);
   ClearAssignTarget(context);
   status = RunDirectPlan(context, result, statement, plan, skipping);
-  status = SettleError(context, statement, status);
+  if (errors.errNum != 0) status = SettleError(context, statement, status);
   // The after-statement trace hooks join here.
   return true;
 }
