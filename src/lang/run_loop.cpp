@@ -69,8 +69,9 @@ void ReleaseStatementValue(BatchContext& context, EvalValue& result) {
 
 // What follows every statement that ran: its value is released, the loop ends on a failure or a
 // stop request, and the host's messages get their turn.
-LineOutcome AfterStatement(BatchContext& context, EvalValue& result, StatementLine& statement,
-                           int status, std::uint32_t& nextOffset, int& outcome) {
+[[gnu::always_inline]] inline LineOutcome AfterStatement(BatchContext& context, EvalValue& result,
+                                                         StatementLine& statement, int status,
+                                                         std::uint32_t& nextOffset, int& outcome) {
   nextOffset = statement.nextOffset;
   CheckConsistency(context);
   ReleaseStatementValue(context, result);
