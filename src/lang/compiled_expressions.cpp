@@ -782,6 +782,39 @@ bool CallsAnything(const CompiledLine& line, std::uint32_t index) {
 }
 }  // namespace
 
+namespace {
+
+// The token after a compiled expression (the end of the statement or a keyword) becomes the
+// current one, as reading the expression's tokens would leave it.
+void StandAfter(TokenizerState& tokenizer, const CompiledExpression& expression, const char* base) {
+  tokenizer.previousKind = expression.lastKind;
+  tokenizer.previousCode = expression.lastCode;
+  tokenizer.putBack = 0;
+  tokenizer.tokenKind = expression.endKind;
+  tokenizer.tokenCode = expression.endCode;
+  tokenizer.tokenStart = base + expression.endPosition;
+  tokenizer.scan = base + expression.endEnd;
+  tokenizer.cachedToken = nullptr;
+  tokenizer.tokenSlot = kNoSlot;
+  tokenizer.pendingPointer = 0;
+  tokenizer.derefPending = 0;
+}
+
+}  // namespace
+
+bool EvaluateWholeNumberAhead(BatchContext& context, std::int32_t& number) {
+  TokenizerState& tokenizer = context.tokenizer;
+  if (tokenizer.directExpression == nullptr) return false;
+  const auto& expression = *static_cast<const CompiledExpression*>(tokenizer.directExpression);
+  ExprNode& node = ActiveLine(context).nodes[expression.root];
+  const Value* left;
+  if (node.shape == kShapeGeneral || !WholeNumbers(context, node, left, number)) return false;
+  tokenizer.directExpression = nullptr;
+  ++context.evaluator.evaluations;
+  if (!HasError(context)) StandAfter(tokenizer, expression, tokenizer.compiledBase);
+  return true;
+}
+
 bool EvaluateCompiledAhead(BatchContext& context, EvalValue& result) {
   TokenizerState& tokenizer = context.tokenizer;
   if (tokenizer.directExpression != nullptr) {
@@ -794,19 +827,7 @@ bool EvaluateCompiledAhead(BatchContext& context, EvalValue& result) {
     if (HasError(context)) return true;
     tokenizer.compiledLine = line;
     tokenizer.compiledBase = base;
-    // The token after the expression (the end of the statement or a keyword) becomes the
-    // current one, as reading it would leave it.
-    tokenizer.previousKind = expression.lastKind;
-    tokenizer.previousCode = expression.lastCode;
-    tokenizer.putBack = 0;
-    tokenizer.tokenKind = expression.endKind;
-    tokenizer.tokenCode = expression.endCode;
-    tokenizer.tokenStart = base + expression.endPosition;
-    tokenizer.scan = base + expression.endEnd;
-    tokenizer.cachedToken = nullptr;
-    tokenizer.tokenSlot = kNoSlot;
-    tokenizer.pendingPointer = 0;
-    tokenizer.derefPending = 0;
+    StandAfter(tokenizer, expression, base);
     return true;
   }
   if (tokenizer.compiledLine == nullptr || tokenizer.scan == nullptr ||

@@ -2,6 +2,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "lang/compiled_expressions.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"
@@ -37,7 +38,11 @@ void StepOverCondition(BatchContext& context) {
 bool EvaluateCondition(BatchContext& context, bool thenEnds, bool& truth) {
   EvalValue value;
   ResetEval(value);
-  EvaluateExpression(context, value);
+  // A comparison of whole numbers gives its truth without a value.
+  std::int32_t number = 0;
+  const bool whole = EvaluateWholeNumberAhead(context, number);
+  if (!whole) EvaluateExpression(context, value);
+  truth = number != 0;
   bool evaluated = !HasError(context);
   if (evaluated && AtThen(context)) {
     if (thenEnds && !OnlyCommentFollows(RestOfStatement(context))) {
@@ -48,7 +53,7 @@ bool EvaluateCondition(BatchContext& context, bool thenEnds, bool& truth) {
     FailWithHint(context, kErrThenNotFound, kMsgHintExtraPunctuation);
     evaluated = false;
   }
-  if (evaluated && !ConditionValue(context, value, truth)) {
+  if (evaluated && !whole && !ConditionValue(context, value, truth)) {
     if (!HasError(context)) SetError(context, kErrNotNumber);
     evaluated = false;
   }

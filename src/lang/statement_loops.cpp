@@ -279,19 +279,22 @@ int RunWhile(BatchContext& context, StatementRun& run) {
   if (run.skipping) return PushSkippedLoop(context, run, kStructureWhile);
   EvalValue value;
   ResetEval(value);
-  if (!EvaluateCompiledAhead(context, value)) {
+  // A comparison of whole numbers gives its truth without a value.
+  std::int32_t number = 0;
+  const bool whole = EvaluateWholeNumberAhead(context, number);
+  if (!whole && !EvaluateCompiledAhead(context, value)) {
     get_token(context);
     if (HasError(context)) return 0;
     if (AtStatementEnd(context)) return Fail(context, kErrMissingStatement);
     ProcessSubExpression(context, value, false);
   }
-  bool truth = false;
+  bool truth = number != 0;
   bool evaluated = !HasError(context);
   if (evaluated && !AtStatementEnd(context)) {
     FailWithHint(context, kErrStatementContinues, kMsgHintExtraneousText);
     evaluated = false;
   }
-  if (evaluated && !ConditionValue(context, value, truth)) {
+  if (evaluated && !whole && !ConditionValue(context, value, truth)) {
     if (!HasError(context)) SetError(context, kErrNotNumber);
     evaluated = false;
   }
