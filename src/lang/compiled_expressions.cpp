@@ -808,7 +808,10 @@ bool EvaluateWholeNumberAhead(BatchContext& context, std::int32_t& number) {
   const auto& expression = *static_cast<const CompiledExpression*>(tokenizer.directExpression);
   ExprNode& node = ActiveLine(context).nodes[expression.root];
   const Value* left;
-  if (node.shape == kShapeGeneral || !WholeNumbers(context, node, left, number)) return false;
+  if (node.kind == NodeKind::kInteger)
+    number = node.integer;
+  else if (node.shape == kShapeGeneral || !WholeNumbers(context, node, left, number))
+    return false;
   tokenizer.directExpression = nullptr;
   ++context.evaluator.evaluations;
   if (!HasError(context)) StandAfter(tokenizer, expression, tokenizer.compiledBase);

@@ -101,6 +101,12 @@ bool SwitchInteger(BatchContext& context, EvalValue& value, bool allowFloat, std
 
 // The Switch or Case value: nothing may follow it, and it must be an integer.
 bool EvaluateSwitchValue(BatchContext& context, bool allowFloat, std::int32_t& out) {
+  // A whole number needs no value built and no conversion.
+  if (EvaluateWholeNumberAhead(context, out)) {
+    if (HasError(context)) return false;
+    if (AtStatementEnd(context)) return true;
+    return FailWithHint(context, kErrStatementContinues, kMsgHintExtraneousText) != 0;
+  }
   EvalValue value;
   ResetEval(value);
   EvaluateExpression(context, value);
