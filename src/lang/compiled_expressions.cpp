@@ -34,6 +34,7 @@ bool HasIntegerShortcut(std::uint16_t op) {
     case kKeywordPlus:
     case kKeywordMinus:
     case kKeywordAsterisk:
+    case kKeywordMod:
     case kKeywordEqual:
     case kKeywordNotEqual:
     case kKeywordLessGreater:
@@ -499,6 +500,12 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
     case kKeywordAsterisk:
       out = static_cast<std::int32_t>(a * b);
       break;
+    case kKeywordMod:
+      // Division by zero is left to the operator, which reports it; the one quotient that does
+      // not fit (the smallest number by -1) leaves no remainder.
+      if (right == 0) return false;
+      out = right == -1 ? 0 : x % right;
+      break;
     case kKeywordEqual:
       out = x == right ? 1 : 0;
       break;
@@ -522,7 +529,8 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
       return false;
   }
   // The arithmetic routines hand over whatever the math-error slot holds after each operation.
-  if (op == kKeywordPlus || op == kKeywordMinus || op == kKeywordAsterisk) TakeMathError(context);
+  if (op == kKeywordPlus || op == kKeywordMinus || op == kKeywordAsterisk || op == kKeywordMod)
+    TakeMathError(context);
   return true;
 }
 
