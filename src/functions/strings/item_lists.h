@@ -25,6 +25,15 @@ struct Delimiter {
   std::size_t width;  // 1, or 2 for a double-byte character
 };
 
+// Whether the `width` units at `at` are the delimiter's (a delimiter is one or two units, too
+// few for a call to compare them).
+template <typename Unit>
+bool IsDelimiterAt(const Unit* at, const Delimiter<Unit>& delimiter) {
+  for (std::size_t i = 0; i < delimiter.width; ++i)
+    if (at[i] != delimiter.units[i]) return false;
+  return true;
+}
+
 // Reads a delimiter argument: false when it is not a single character. An empty text gives
 // `empty` when that is allowed (a tab for item lists), else it is not a single character.
 template <typename Unit>
@@ -62,8 +71,7 @@ class ItemScanner {
     }
     for (std::size_t at = from, next; at < list_.length; at = next) {
       next = steps_.Next(list_.data, list_.length, at);
-      if (next - at == delimiter_.width &&
-          std::memcmp(list_.data + at, delimiter_.units, delimiter_.width * sizeof(Unit)) == 0)
+      if (next - at == delimiter_.width && IsDelimiterAt(list_.data + at, delimiter_))
         return at;
     }
     return list_.length;
@@ -172,8 +180,7 @@ void RecallItem(const ItemMemo& memo, std::uint32_t textRef, TextSpan<Unit> text
   // The delimiter must still stand just before the item (the first item starts the text).
   std::size_t width = delimiter.width;
   bool afterDelimiter =
-      memo.start >= width &&
-      std::memcmp(text.data + memo.start - width, delimiter.units, width * sizeof(Unit)) == 0;
+      memo.start >= width && IsDelimiterAt(text.data + memo.start - width, delimiter);
   if (memo.item == 1 ? memo.start != 0 : !afterDelimiter) return;
   known = memo.item;
   knownStart = memo.start;
