@@ -815,11 +815,18 @@ bool EvaluateWholeNumberAhead(BatchContext& context, std::int32_t& number) {
   if (tokenizer.directExpression == nullptr) return false;
   const auto& expression = *static_cast<const CompiledExpression*>(tokenizer.directExpression);
   ExprNode& node = ActiveLine(context).nodes[expression.root];
-  const Value* left;
-  if (node.kind == NodeKind::kInteger)
+  if (node.shape != kShapeGeneral) {
+    const Value* left;
+    if (!WholeNumbers(context, node, left, number)) return false;
+  } else if (node.kind == NodeKind::kInteger) {
     number = node.integer;
-  else if (node.shape == kShapeGeneral || !WholeNumbers(context, node, left, number))
+  } else if (node.kind == NodeKind::kVariable) {
+    const Value* value = WholeNumberVariable(context, node);
+    if (value == nullptr) return false;
+    number = value->intValue;
+  } else {
     return false;
+  }
   tokenizer.directExpression = nullptr;
   ++context.evaluator.evaluations;
   if (!HasError(context)) StandAfter(tokenizer, expression, tokenizer.compiledBase);

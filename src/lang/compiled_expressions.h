@@ -32,10 +32,10 @@ const CompiledExpression* CurrentCompiledExpression(BatchContext& context);
 void EvaluateCompiledExpression(BatchContext& context, const CompiledExpression& expression,
                                 EvalValue& result);
 
-// EvaluateCompiledAhead for an expression handed ready that is a whole-number literal, or
-// "variable op number" or "variable op variable" on whole numbers: its result in `number`, with
-// no value built. False, with the expression still ready for EvaluateCompiledAhead, for any
-// other.
+// EvaluateCompiledAhead for an expression handed ready that is a whole-number literal, a
+// variable holding a whole number, or "variable op number" or "variable op variable" on whole
+// numbers: its result in `number`, with no value built. False, with the expression still ready for
+// EvaluateCompiledAhead, for any other.
 bool EvaluateWholeNumberAhead(BatchContext& context, std::int32_t& number);
 
 // Reading the next token and evaluating the expression that begins with it, when that

@@ -145,7 +145,11 @@ int ToPart(BatchContext& context, StatementRun&, bool returning) {
     ReleaseEval(context, counter);
     return FailLoop(context, index, number);
   };
-  if (!EvaluateCompiledAhead(context, end)) {
+  std::int32_t endNumber = 0;
+  if (EvaluateWholeNumberAhead(context, endNumber)) {
+    end.value.flags = kValueInteger;
+    end.value.intValue = endNumber;
+  } else if (!EvaluateCompiledAhead(context, end)) {
     get_token(context);
     if (HasError(context)) return fail(0);
     EvalLogical(context, end);
