@@ -71,8 +71,7 @@ class ItemScanner {
     }
     for (std::size_t at = from, next; at < list_.length; at = next) {
       next = steps_.Next(list_.data, list_.length, at);
-      if (next - at == delimiter_.width && IsDelimiterAt(list_.data + at, delimiter_))
-        return at;
+      if (next - at == delimiter_.width && IsDelimiterAt(list_.data + at, delimiter_)) return at;
     }
     return list_.length;
   }
