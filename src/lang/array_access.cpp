@@ -18,6 +18,7 @@
 #include "lang/tokenizer.h"
 #include "lang/tokenizer_characters.h"
 #include "lang/variables.h"
+#include "lang/token_reading.h"
 
 namespace kel {
 namespace {
@@ -33,15 +34,6 @@ void Fail(BatchContext& context, std::uint32_t number, std::uint32_t hint = 0) {
   char text[256];
   LoadMessage(context, hint, text, sizeof text);
   AppendMoreErrorInfo(context, text);
-}
-
-bool IsKeyword(BatchContext& context, std::uint32_t code) {
-  return context.tokenizer.tokenKind == kTokenKeyword && context.tokenizer.tokenCode == code;
-}
-
-bool Next(BatchContext& context) {
-  get_token(context);
-  return !HasError(context);
 }
 
 // Dotted references belong to the automation support, which this build does not have; they are

@@ -21,6 +21,7 @@
 #include "lang/structures.h"
 #include "lang/tokenizer.h"
 #include "lang/variables.h"
+#include "lang/token_reading.h"
 #include "loader/definitions.h"
 
 namespace kel {
@@ -46,16 +47,6 @@ void Fail(BatchContext& context, std::uint32_t number, std::uint32_t hint = 0) {
 
 TokenizerState& Token(BatchContext& context) {
   return context.tokenizer;
-}
-
-bool IsKeyword(BatchContext& context, std::uint32_t code) {
-  return Token(context).tokenKind == kTokenKeyword && Token(context).tokenCode == code;
-}
-
-// Reads the next token; false when that failed.
-bool Next(BatchContext& context) {
-  get_token(context);
-  return !HasError(context);
 }
 
 // Guards the recursion of the evaluator.

@@ -8,14 +8,10 @@
 #include "lang/keyword_table.h"
 #include "lang/statement_handlers.h"
 #include "lang/tokenizer.h"
+#include "lang/token_reading.h"
 
 namespace kel {
 namespace {
-
-bool AtThen(const BatchContext& context) {
-  return context.tokenizer.tokenKind == kTokenKeyword &&
-         context.tokenizer.tokenCode == kKeywordThen;
-}
 
 // Skipped code is not evaluated: the tokens are stepped over up to "then" only to tell a block
 // If from a single-line one. A character the tokenizer refuses is stepped over too.
@@ -29,7 +25,7 @@ void StepOverCondition(BatchContext& context) {
       SetScanPosition(context, at + 1);
       continue;
     }
-    if (AtStatementEnd(context) || AtThen(context)) return;
+    if (AtStatementEnd(context) || IsKeyword(context, kKeywordThen)) return;
   }
 }
 
@@ -44,7 +40,7 @@ bool EvaluateCondition(BatchContext& context, bool thenEnds, bool& truth) {
   if (!whole) EvaluateExpression(context, value);
   truth = number != 0;
   bool evaluated = !HasError(context);
-  if (evaluated && AtThen(context)) {
+  if (evaluated && IsKeyword(context, kKeywordThen)) {
     if (thenEnds && !OnlyCommentFollows(RestOfStatement(context))) {
       FailWithHint(context, kErrStatementContinues, kMsgHintExtraneousText);
       evaluated = false;

@@ -17,16 +17,13 @@
 #include "lang/string_heap.h"
 #include "lang/tokenizer.h"
 #include "lang/variables.h"
+#include "lang/token_reading.h"
 #include "loader/hidden_text.h"
 
 namespace kel {
 namespace {
 
 constexpr std::uint32_t kNumberBits = kValueInteger | kValueFloat;
-
-bool AtKeyword(const BatchContext& context, std::uint16_t code) {
-  return context.tokenizer.tokenKind == kTokenKeyword && context.tokenizer.tokenCode == code;
-}
 
 // A For counter, end or step: an integer or float, or a text that reads as one (the strict
 // integer rule first, then the float rule).
@@ -179,7 +176,7 @@ int ToPart(BatchContext& context, StatementRun&, bool returning) {
     return 1;
   }
   if (!AtStatementEnd(context)) {
-    if (!AtKeyword(context, kKeywordBy)) {
+    if (!IsKeyword(context, kKeywordBy)) {
       FailWithHint(context, kErrStatementContinues, kMsgHintExtraneousText);
       return fail(0);
     }
@@ -335,7 +332,7 @@ int RunFor(BatchContext& context, StatementRun& run) {
   if (!LoopVariable(context, kErrForSyntax, slot)) return 0;
   get_token(context);
   if (HasError(context)) return 0;
-  if (!AtKeyword(context, kKeywordAssign)) return Fail(context, kErrForSyntax);
+  if (!IsKeyword(context, kKeywordAssign)) return Fail(context, kErrForSyntax);
   EvalValue start;
   ResetEval(start);
   get_token(context);
@@ -350,7 +347,7 @@ int RunFor(BatchContext& context, StatementRun& run) {
   }
   StoreCounter(context, slot, start.value);
   ReleaseEval(context, start);
-  if (!AtKeyword(context, kKeywordTo)) return Fail(context, kErrForSyntax);
+  if (!IsKeyword(context, kKeywordTo)) return Fail(context, kErrForSyntax);
   std::uint32_t resume = 0;
   if (!LocateTo(run, context.tokenizer.tokenStart, resume)) return Fail(context, kErrForSyntax);
   StructEntry* entry =

@@ -11,6 +11,7 @@
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"
 #include "lang/tokenizer.h"
+#include "lang/token_reading.h"
 
 namespace kel {
 namespace {
@@ -28,10 +29,6 @@ struct NumberList {
   double scaledSum = 0.0;        // Average: the sum times kSumScale
   std::int64_t integerSum = 0;   // Average, while the list is integers: the exact sum
 };
-
-bool IsToken(const BatchContext& context, std::uint16_t code) {
-  return context.tokenizer.tokenKind == kTokenKeyword && context.tokenizer.tokenCode == code;
-}
 
 // Takes one argument into the list; false with the error set when it is not a number.
 bool Take(BatchContext& context, std::uint32_t code, Value& value, NumberList& list) {
@@ -85,21 +82,17 @@ std::int32_t RoundedQuotient(std::int64_t sum, int count) {
 void ReadNumberList(BatchContext& context, std::uint32_t code, EvalValue& result) {
   NumberList list;
   for (;;) {
-    get_token(context);  // steps over "(" or ","
-    if (HasError(context)) return;
     EvalValue argument{};
     ResetEval(argument);
-    ProcessSubExpression(context, argument, false);
+    ListAfter after = ReadListArgument(context, argument);
     bool taken = false;
-    if (!HasError(context)) {
-      if (IsToken(context, kKeywordCloseParenthesis) || IsToken(context, kKeywordComma))
-        taken = Take(context, code, argument.value, list);
-      else
-        SetError(context, kErrListSyntax);
-    }
+    if (after == ListAfter::kOther)
+      SetError(context, kErrListSyntax);
+    else if (after != ListAfter::kFailed)
+      taken = Take(context, code, argument.value, list);
     ReleaseEval(context, argument);
     if (!taken) return;
-    if (IsToken(context, kKeywordCloseParenthesis)) break;
+    if (after == ListAfter::kClose) break;
   }
 
   if (list.integers) {

@@ -10,6 +10,7 @@
 #include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
+#include "lang/token_reading.h"
 #include "lang/keyword_table.h"
 #include "lang/tokenizer.h"
 
@@ -21,10 +22,6 @@ namespace {
 constexpr int kMaxPieces = 1024;
 // Most calls join a few pieces; those stay on the stack.
 constexpr int kPiecesAtHand = 16;
-
-bool TokenIs(const BatchContext& context, std::uint16_t code) {
-  return context.tokenizer.tokenKind == kTokenKeyword && context.tokenizer.tokenCode == code;
-}
 
 bool IsWideOnly(const Value& value) {
   return ((value.flags & kValueWideText) != 0 && (value.flags & kValueText) == 0) ||
@@ -87,24 +84,25 @@ void ConcatenateArguments(BatchContext& context, EvalValue& result) {
       std::memcpy(more.data(), atHand, sizeof atHand);
       pieces = more.data();
     }
-    get_token(context);  // past "(" or ","
-    if (HasError(context)) break;
-    if (owned < count && MayCall(context)) {
-      for (; owned < count; ++owned)
-        if ((pieces[owned].borrowed & (kValueText | kValueWideText)) != 0 &&
-            !OwnEval(context, pieces[owned]))
-          break;
-      if (HasError(context)) break;
-    }
-    EvalValue& piece = pieces[count++];
-    ResetEval(piece);
-    ProcessSubExpression(context, piece, false);
-    if (HasError(context)) break;
-    if (TokenIs(context, kKeywordCloseParenthesis)) {
+    ListAfter after = ReadListArgument(context, pieces[count], [&] {
+      // A piece that calls a function may change a variable whose text an earlier piece
+      // borrows: those take copies of their own first.
+      if (owned < count && MayCall(context)) {
+        for (; owned < count; ++owned)
+          if ((pieces[owned].borrowed & (kValueText | kValueWideText)) != 0 &&
+              !OwnEval(context, pieces[owned]))
+            break;
+        if (HasError(context)) return false;
+      }
+      ++count;  // released with the others from here on
+      return true;
+    });
+    if (after == ListAfter::kClose) {
       closed = true;
       break;
     }
-    if (!TokenIs(context, kKeywordComma)) SetError(context, kErrConcatenationSyntax);
+    if (after == ListAfter::kOther) SetError(context, kErrConcatenationSyntax);
+    if (after != ListAfter::kComma) break;
   }
   if (closed) {
     bool wide = false;
