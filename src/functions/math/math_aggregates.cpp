@@ -11,7 +11,7 @@
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"
 #include "lang/tokenizer.h"
-#include "lang/token_reading.h"
+#include "lang/argument_lists.h"
 
 namespace kel {
 namespace {

@@ -10,7 +10,7 @@
 #include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
-#include "lang/token_reading.h"
+#include "lang/argument_lists.h"
 #include "lang/keyword_table.h"
 #include "lang/tokenizer.h"
 
