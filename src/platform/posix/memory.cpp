@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -66,6 +67,19 @@ bool IsReadable(const void* address, std::size_t bytes) {
     left -= got;
   }
   return static_cast<std::size_t>(written) == bytes;
+}
+
+// The last handles IsGlobalHandle found readable, while their blocks live.
+constexpr std::size_t kCheckedHandles = 8;
+std::atomic<const void*> checkedHandles[kCheckedHandles];
+std::atomic<std::size_t> nextChecked{0};
+
+void ForgetCheckedHandle(const void* handle) {
+  for (std::atomic<const void*>& known : checkedHandles) {
+    const void* expected = handle;
+    if (known.load(std::memory_order_relaxed) == handle)
+      known.compare_exchange_strong(expected, nullptr, std::memory_order_relaxed);
+  }
 }
 
 Block* AsBlock(MemoryHandle handle) {
@@ -184,6 +198,7 @@ std::size_t GlobalSize(MemoryHandle handle) {
 bool GlobalFree(MemoryHandle handle) {
   Block* block = AsBlock(handle);
   if (block == nullptr) return false;
+  ForgetCheckedHandle(block);
   std::free(RawOf(block->data));
   block->magic = 0;
   std::free(block);
@@ -191,8 +206,16 @@ bool GlobalFree(MemoryHandle handle) {
 }
 
 bool IsGlobalHandle(MemoryHandle handle) {
+  if (handle == nullptr) return false;
+  // The handles a host hands in again and again (its context, its table) were checked before:
+  // a block leaves this list when it is freed, so one found here is still readable.
+  for (const std::atomic<const void*>& known : checkedHandles)
+    if (known.load(std::memory_order_relaxed) == handle) return AsBlock(handle) != nullptr;
   // A block is known by its mark; what cannot be read is no block at all.
-  return handle != nullptr && IsReadable(handle, sizeof(Block)) && AsBlock(handle) != nullptr;
+  if (!IsReadable(handle, sizeof(Block)) || AsBlock(handle) == nullptr) return false;
+  checkedHandles[nextChecked.fetch_add(1, std::memory_order_relaxed) % kCheckedHandles].store(
+      handle, std::memory_order_relaxed);
+  return true;
 }
 
 void* ReserveAddressSpace(std::size_t bytes) {
