@@ -16,6 +16,7 @@
 #include "lang/string_heap.h"
 #include "lang/tokenizer.h"
 #include "lang/variables.h"
+#include "lang/whole_numbers.h"
 #include "loader/definitions.h"
 
 namespace kel {
@@ -492,19 +493,18 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
   const auto b = static_cast<std::uint32_t>(right);
   switch (op) {
     case kKeywordPlus:
-      out = static_cast<std::int32_t>(a + b);
+      out = WrapWholeNumber(a + b);
       break;
     case kKeywordMinus:
-      out = static_cast<std::int32_t>(a - b);
+      out = WrapWholeNumber(a - b);
       break;
     case kKeywordAsterisk:
-      out = static_cast<std::int32_t>(a * b);
+      out = WrapWholeNumber(a * b);
       break;
     case kKeywordMod:
-      // Division by zero is left to the operator, which reports it; the one quotient that does
-      // not fit (the smallest number by -1) leaves no remainder.
+      // Division by zero is left to the operator, which reports it.
       if (right == 0) return false;
-      out = right == -1 ? 0 : x % right;
+      out = WholeNumberRemainder(x, right);
       break;
     case kKeywordEqual:
       out = x == right ? 1 : 0;

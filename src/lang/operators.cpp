@@ -13,6 +13,7 @@
 #include "lang/evaluator.h"
 #include "lang/keyword_table.h"
 #include "lang/string_heap.h"
+#include "lang/whole_numbers.h"
 #include "platform/platform.h"
 
 namespace kel {
@@ -47,23 +48,18 @@ void SetFloat(EvalValue& value, double number) {
   value.value.floatValue = number;
 }
 
-// Integer arithmetic wraps around modulo 2^32, as the 32-bit registers it models do.
-std::int32_t Wrap(std::uint32_t bits) {
-  return static_cast<std::int32_t>(bits);
-}
-
 bool IntegerOperation(BatchContext& context, std::uint32_t op, std::int32_t a, std::int32_t b,
                       std::int32_t& out) {
   auto ua = static_cast<std::uint32_t>(a), ub = static_cast<std::uint32_t>(b);
   switch (op) {
     case kKeywordPlus:
-      out = Wrap(ua + ub);
+      out = WrapWholeNumber(ua + ub);
       return true;
     case kKeywordMinus:
-      out = Wrap(ua - ub);
+      out = WrapWholeNumber(ua - ub);
       return true;
     case kKeywordAsterisk:
-      out = Wrap(ua * ub);
+      out = WrapWholeNumber(ua * ub);
       return true;
     case kKeywordDivide:
     case kKeywordMod: {
@@ -71,9 +67,7 @@ bool IntegerOperation(BatchContext& context, std::uint32_t op, std::int32_t a, s
         SetError(context, kErrDivideByZero);
         return false;
       }
-      // The one quotient that does not fit wraps back to itself; its remainder is 0.
-      std::int32_t quotient = (a == INT32_MIN && b == -1) ? INT32_MIN : a / b;
-      out = op == kKeywordDivide ? quotient : Wrap(ua - static_cast<std::uint32_t>(quotient) * ub);
+      out = op == kKeywordDivide ? WholeNumberQuotient(a, b) : WholeNumberRemainder(a, b);
       return true;
     }
     case kKeywordPower: {
@@ -87,7 +81,7 @@ bool IntegerOperation(BatchContext& context, std::uint32_t op, std::int32_t a, s
         if ((exponent & 1) != 0) result *= base;
         base *= base;
       }
-      out = Wrap(result);
+      out = WrapWholeNumber(result);
       return true;
     }
     case kKeywordAmpersand:
@@ -100,7 +94,7 @@ bool IntegerOperation(BatchContext& context, std::uint32_t op, std::int32_t a, s
       out = a ^ b;
       return true;
     case kKeywordShiftLeft:
-      out = Wrap(ua << (ub & 31));
+      out = WrapWholeNumber(ua << (ub & 31));
       return true;
     case kKeywordShiftRight:
       out = a >> (b & 31);
@@ -472,7 +466,7 @@ void ApplyUnaryOp(BatchContext& context, std::uint32_t op, EvalValue& value) {
         result = ~n;
         break;
       case kKeywordMinus:
-        result = Wrap(0u - static_cast<std::uint32_t>(n));
+        result = WrapWholeNumber(0u - static_cast<std::uint32_t>(n));
         break;
       case kKeywordPlus:
         result = n;
