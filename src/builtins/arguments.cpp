@@ -60,8 +60,8 @@ bool IsUnicodeModeCall(const BatchContext&, const EvalValue* arguments, int coun
   return false;
 }
 
-bool ConvertArgument(BatchContext& context, EvalValue& argument, std::uint32_t type, int index,
-                     bool unicodeMode) {
+bool ConvertArgumentValue(BatchContext& context, EvalValue& argument, std::uint32_t type, int index,
+                          bool unicodeMode) {
   bool nt = Process().system.ntFamily;
   switch (type) {
     case kArgumentInteger:

@@ -36,9 +36,33 @@ inline std::uint32_t ArgumentTypeAt(std::uint64_t types, int index) {
 bool IsUnicodeModeCall(const BatchContext& context, const EvalValue* arguments, int count,
                        std::uint64_t types);
 
-// Converts argument `index` (0-based) in place; false with the error set when it cannot.
-bool ConvertArgument(BatchContext& context, EvalValue& argument, std::uint32_t type, int index,
-                     bool unicodeMode);
+// ConvertArgument for an argument that is not of its type already.
+bool ConvertArgumentValue(BatchContext& context, EvalValue& argument, std::uint32_t type, int index,
+                          bool unicodeMode);
+
+// Converts argument `index` (0-based) in place; false with the error set when it cannot. An
+// argument that already is what its parameter takes (the usual case) is answered here, without
+// a call.
+inline bool ConvertArgument(BatchContext& context, EvalValue& argument, std::uint32_t type,
+                            int index, bool unicodeMode) {
+  const std::uint32_t flags = argument.value.flags;
+  switch (type) {
+    case kArgumentInteger:
+      if ((flags & kValueInteger) != 0) return true;
+      break;
+    case kArgumentText:
+      if ((flags & kValueText) != 0) return true;
+      break;
+    case kArgumentModeText:
+      if (!unicodeMode && (flags & kValueText) != 0) return true;
+      break;
+    case kArgumentAny:
+      return true;
+    default:
+      break;
+  }
+  return ConvertArgumentValue(context, argument, type, index, unicodeMode);
+}
 
 // A numeric result never carries text as well: its ANSI text is freed.
 void TidyResult(BatchContext& context, EvalValue& result);

@@ -30,23 +30,6 @@ void RunBuiltin(BatchContext& context, std::uint32_t code, int count, EvalValue&
   }
 }
 
-// An argument that already is what its parameter takes (the usual case) is left as it is
-// without asking the conversion.
-bool NeedsNoConversion(const Value& value, std::uint32_t type, bool unicode) {
-  switch (type) {
-    case kArgumentInteger:
-      return (value.flags & kValueInteger) != 0;
-    case kArgumentText:
-      return (value.flags & kValueText) != 0;
-    case kArgumentModeText:
-      return !unicode && (value.flags & kValueText) != 0;
-    case kArgumentAny:
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
 void CallBuiltin(BatchContext& context, const char* name, bool objectAccess, std::uint32_t code,
@@ -57,12 +40,8 @@ void CallBuiltin(BatchContext& context, const char* name, bool objectAccess, std
   bool unicode = false;
   if (!readsOwnArguments && !definition && arguments != nullptr) {
     unicode = IsUnicodeModeCall(context, arguments, count, types);
-    for (int i = 0; i < count; ++i) {
-      const std::uint32_t type = ArgumentTypeAt(types, i);
-      if (!NeedsNoConversion(arguments[i].value, type, unicode) &&
-          !ConvertArgument(context, arguments[i], type, i, unicode))
-        return;
-    }
+    for (int i = 0; i < count; ++i)
+      if (!ConvertArgument(context, arguments[i], ArgumentTypeAt(types, i), i, unicode)) return;
   }
   if (definition) {
     CallUdf(context, static_cast<std::uint16_t>(code - kDefinitionCodeBase), result, arguments,

@@ -101,7 +101,8 @@ bool EvaluateSwitchValue(BatchContext& context, bool allowFloat, std::int32_t& o
   if (EvaluateWholeNumberAhead(context, out)) {
     if (HasError(context)) return false;
     if (AtStatementEnd(context)) return true;
-    return FailWithHint(context, kErrStatementContinues, kMsgHintExtraneousText) != 0;
+    FailWithHint(context, kErrStatementContinues, kMsgHintExtraneousText);
+    return false;
   }
   EvalValue value;
   ResetEval(value);
