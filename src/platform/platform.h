@@ -30,8 +30,9 @@ std::size_t GlobalSize(MemoryHandle handle);
 MemoryHandle GlobalHandleOf(const void* lockedAddress);
 // Returns true when the block was freed.
 bool GlobalFree(MemoryHandle handle);
-// True when `handle` names a live block of this process: what a handle that a host hands in is
-// asked before it is read, so that a foreign or stale one is refused rather than followed.
+// True when `handle` names a block of this process's memory layer: what a handle that a host
+// hands in is asked before it is read, so that one of something else, or one into memory that
+// cannot be read, is refused rather than followed.
 bool IsGlobalHandle(MemoryHandle handle);
 
 // The checked build makes allocations fail on purpose, so that every path that handles a failed
