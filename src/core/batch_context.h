@@ -126,6 +126,10 @@ struct BatchContext {
   // append need not measure it; freeing the text forgets it.
   std::uint32_t appendText;
   std::uint32_t appendLength;
+  // The heap copies of the text @constants (@CRLF, @TAB, @CR, @LF), made the first time each is
+  // read and lent to every reader after that, like a variable's text; 0 until then. Formatting
+  // the heap forgets them.
+  std::uint32_t constantTexts[4];
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;

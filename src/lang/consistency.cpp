@@ -165,6 +165,11 @@ class Walk {
     for (const ItemMemo& memo : context_.itemMemos)
       CheckText(memo.textRef, "an item memo names a freed text");
     CheckText(context_.appendText, "the in-place append names a freed text");
+    for (std::uint32_t constant : context_.constantTexts)
+      CheckText(constant, "a text constant's copy was freed");
+    // The constants' copies are lent, never owned: one in a variable would be freed with it.
+    for (std::uint32_t constant : context_.constantTexts)
+      if (constant != 0) owned_.push_back(constant);
   }
 
   // A text belongs to one holder: two holders of one block would free it twice.

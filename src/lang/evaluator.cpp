@@ -917,17 +917,27 @@ void ApplyOperator(BatchContext& context, std::uint32_t op, bool comparison, Eva
     ApplyBinaryOp(context, op, left, right);
 }
 
+static_assert(sizeof(BatchContext::constantTexts) / sizeof(std::uint32_t) == kTextConstantCount,
+              "one heap copy per text constant");
+
 void ConstantValue(BatchContext& context, const KelKeywordRow& row, EvalValue& result) {
   std::uint32_t value = row.argCounts;
   if ((value & kConstantCodeMask) == kFloatConstantCode) {
     result.value.flags = kValueFloat;
     result.value.floatValue = kFloatConstants[(value & 31) % kFloatConstantCount];
   } else if ((value & kConstantCodeMask) == kTextConstantCode) {
-    const char* text = kTextConstants[(value & 31) % kTextConstantCount];
-    std::uint32_t offset = HeapCopyText(context, text, std::strlen(text));
-    if (offset == 0) return Fail(context, kErrOutOfStringMemory);
+    // One heap copy per constant, lent to the reader as a variable lends its text: whoever
+    // keeps it or changes it takes a copy of its own.
+    std::size_t number = (value & 31) % kTextConstantCount;
+    std::uint32_t& offset = context.constantTexts[number];
+    if (offset == 0) {
+      const char* text = kTextConstants[number];
+      offset = HeapCopyText(context, text, std::strlen(text));
+      if (offset == 0) return Fail(context, kErrOutOfStringMemory);
+    }
     result.value.flags = kValueText;
     result.value.textRef = offset;
+    result.borrowed = kValueText;
   } else {
     result.value.flags = kValueInteger;
     result.value.intValue = static_cast<std::int32_t>(value);

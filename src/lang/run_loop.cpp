@@ -290,7 +290,12 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
   // script may end inside a loop) is released.
   const bool topLevel = outer.bytes == nullptr;
   if (topLevel) ResetControlFlow(context);
-  loader.runText = text;
+  // Field by field: the caller has usually just written `text` that way, and a copy of the whole
+  // record at once would wait for those stores to land first.
+  loader.runText.bytes = text.bytes;
+  loader.runText.length = text.length;
+  loader.runText.base = text.base;
+  loader.runText.bodyOf = text.bodyOf;
   LineCache* cache = OpenLineCache(context, text);
   SkipWatch skip;
   char* line = context.lineBuffer;

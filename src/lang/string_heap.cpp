@@ -125,6 +125,8 @@ void InitHeap(BatchContext& context, std::uint32_t size) {
   context.appendText = 0;
   for (ItemMemo& memo : context.itemMemos)
     memo.textRef = 0;
+  for (std::uint32_t& constant : context.constantTexts)
+    constant = 0;
   std::memset(context.heapBase, 0, kHeapHeaderBytes);
   Word(context, 0) = kTagUsed;
   Word(context, kHeapHeaderBytes - 4) = kTagUsed;

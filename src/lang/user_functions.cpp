@@ -216,9 +216,10 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
       SetError(context, kErrFunctionTableLock);
       return false;
     }
-    // The first slot of every table is reserved.
+    // The first slot of every table is reserved. A table comes clear from the pool or from a
+    // zero-filled allocation, so it is wiped only when something left it otherwise.
     VariableSlot& reserved = context.varSlots[0];
-    reserved = VariableSlot{};
+    if (reserved.value.flags != 0 || reserved.slotName[0] != '\0') reserved = VariableSlot{};
     reserved.value.flags = kValueNoValue;
     context.varCount = 1;
   }

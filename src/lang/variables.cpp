@@ -192,16 +192,14 @@ void AssignValue(BatchContext& context, const char* name, const Value& value) {
   std::memcpy(&slot.value, &copy, sizeof(Value));
 }
 
-void AddFreshVariable(BatchContext& context, const char* name, const Value& value) {
-  char key[kNameBytes];
-  FoldName(name, std::strlen(name), key);
+void AddFreshVariable(BatchContext& context, const char* key, const Value& value) {
   VariableSlot* slots = context.varSlots;
   bool taken = slots == nullptr || context.varCount + 1 >= context.varCapacity;
   // The first slot is reserved, without a name.
   for (std::uint16_t i = 1; !taken && i < context.varCount; ++i)
     taken = std::memcmp(slots[i].slotName, key, kNameBytes) == 0;
   // A name met before, or no room: the general assignment finds it or reports the full table.
-  if (taken) return AssignValue(context, name, value);
+  if (taken) return AssignValue(context, key, value);
   Value copy;
   if (!DuplicateForHolder(context, value, copy)) return;
   VariableSlot& slot = slots[context.varCount++];

@@ -67,7 +67,8 @@ void SetVariable(BatchContext& context, const char* name, const void* text, std:
 void AssignValue(BatchContext& context, const char* name, const Value& value);
 // AssignValue for a table that has just been entered and where nothing was removed (a function's
 // new frame): a name not in it yet takes the next slot without a search for a free one.
-void AddFreshVariable(BatchContext& context, const char* name, const Value& value);
+// `key` is the name as FoldName gives it, all kNameBytes bytes of it.
+void AddFreshVariable(BatchContext& context, const char* key, const Value& value);
 bool VariableText(BatchContext& context, const char* name, char* buffer, std::size_t size);
 void RemoveSlot(BatchContext& context, std::uint16_t index);
 int RemoveByPrefix(BatchContext& context, const char* pattern);

@@ -71,8 +71,11 @@ bool ParseParameters(const char* p, UdfRecord& record) {
   if (*p != ')') {
     for (;;) {
       if (record.paramCount == kMaxParameters) return false;
+      // Kept folded, the way the variable table names them, so that a call stores each
+      // argument under its parameter's name as it stands.
       std::size_t length;
-      if (!TakeName(p, "\t,) ", false, record.params[record.paramCount], length)) return false;
+      std::memset(record.params[record.paramCount], 0, kNameBytes);
+      if (!TakeName(p, "\t,) ", true, record.params[record.paramCount], length)) return false;
       ++record.paramCount;
       p = SkipBlanks(p);
       if (*p == ')') break;

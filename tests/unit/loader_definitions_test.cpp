@@ -40,6 +40,7 @@ class LoaderDefinitionsTest : public EngineFixture {
 };
 
 TEST_F(LoaderDefinitionsTest, HeadersGiveNameKindAndParameters) {
+  // Parameter names are kept the way the variable table names them: in lower case.
   struct Case {
     const char* text;
     const char* name;
@@ -50,7 +51,7 @@ TEST_F(LoaderDefinitionsTest, HeadersGiveNameKindAndParameters) {
       {"#DefineFunction Name()  ; a comment\n#EndFunction", "name", false, {}},
       {"#DefineFunctionG(x)\n#EndFunction", "g", false, {"x"}},
       {"#definesubroutine S ( p )\t\n#endsubroutine", "s", true, {"p"}},
-      {"#DefineSubroutine both(Left,Right);x\n#EndFunction", "both", true, {"Left", "Right"}},
+      {"#DefineSubroutine both(Left,Right);x\n#EndFunction", "both", true, {"left", "right"}},
   };
   for (const Case& c : cases) {
     Forget();
