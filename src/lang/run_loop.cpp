@@ -305,6 +305,8 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
   CompiledLine* previous = nullptr;
   // The line a remembered skip goes to, when it is known.
   CompiledLine* skipTarget = nullptr;
+  // The blank line passed last, when the line buffer does not hold its text.
+  CompiledLine* blankNotCopied = nullptr;
   for (;;) {
     const std::uint32_t readOffset = nextOffset;
     CompiledLine* compiled = nullptr;
@@ -326,6 +328,13 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
       loader.pendingLineError = 0;
       context.lineStartOffset = lineStart;
       context.nextLineOffset = nextOffset;
+      // An empty or comment line has nothing to run; its text reaches the line buffer only if
+      // the run ends on it.
+      if (compiled->kind == LineKind::kBlank) {
+        blankNotCopied = compiled;
+        continue;
+      }
+      blankNotCopied = nullptr;
       if (skip.Active()) skip.Before(context);
       LineOutcome handled = LineOutcome::Next;
       int ending = 1;
@@ -341,6 +350,7 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
       std::memcpy(line, compiled->text.data(), compiled->text.size() + 1);
     } else {
       if (ReadLine(context, line, kLineBufferBytes, text, lineStart, nextOffset) == 0) break;
+      blankNotCopied = nullptr;
       // A line too long is read again each time, so that its error is raised each time.
       if (loader.pendingLineError == 0) {
         compiled = cache->Add(readOffset, lineStart, nextOffset, line);
@@ -362,6 +372,9 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
     }
     skip.After(context, compiled, readOffset, nextOffset);
   }
+  // At the end of the text the buffer holds the last line, which the end checks report.
+  if (blankNotCopied != nullptr)
+    std::memcpy(line, blankNotCopied->text.data(), blankNotCopied->text.size() + 1);
   CloseLineCache(context, text, cache);
   if (loader.udfDefining) {
     // A definition left open swallows the rest of the text; the next run starts outside it.

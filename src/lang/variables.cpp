@@ -200,11 +200,12 @@ void AddFreshVariable(BatchContext& context, const char* key, const Value& value
     taken = std::memcmp(slots[i].slotName, key, kNameBytes) == 0;
   // A name met before, or no room: the general assignment finds it or reports the full table.
   if (taken) return AssignValue(context, key, value);
-  Value copy;
-  if (!DuplicateForHolder(context, value, copy)) return;
-  VariableSlot& slot = slots[context.varCount++];
+  // The copy is made in the slot itself (a failed copy writes nothing), and the slot counts
+  // once it holds it.
+  VariableSlot& slot = slots[context.varCount];
+  if (!DuplicateForHolder(context, value, slot.value)) return;
   std::memcpy(slot.slotName, key, kNameBytes);
-  std::memcpy(&slot.value, &copy, sizeof(Value));
+  ++context.varCount;
 }
 
 bool VariableText(BatchContext& context, const char* name, char* buffer, std::size_t size) {
