@@ -304,15 +304,11 @@ int AllocateFrame(BatchContext& context, std::uint16_t capacity) {
       handle = platform::GlobalAllocate(std::size_t{capacity} * sizeof(VariableSlot),
                                         platform::Fill::Zero);
     if (handle == nullptr) return 0;
-    entry.number = static_cast<std::uint16_t>(number);
-    entry.handle = handle;
-    entry.serial = ++context.serialCounter;
     // The tick count that names the frame in pointer texts is read when the first pointer
-    // into it is made: most frames never have one.
-    entry.ticks = 0;
-    entry.capacity = capacity;
-    entry.count = 0;
-    entry.marker = 65535;
+    // into it is made: most frames never have one. The entry is written whole, in wide stores
+    // that entering the frame can read back at once.
+    entry = FrameEntry{
+        static_cast<std::uint16_t>(number), capacity, 0, 65535, handle, ++context.serialCounter, 0};
     context.framePool.firstFree = static_cast<std::uint16_t>(number + 1);
     return number;
   }
