@@ -1,6 +1,8 @@
 // Variable slots and frames: lookup, creation, assignment, removal and pointer texts.
 #include "lang/variables.h"
 
+#include <bit>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -304,11 +306,19 @@ int AllocateFrame(BatchContext& context, std::uint16_t capacity) {
       handle = platform::GlobalAllocate(std::size_t{capacity} * sizeof(VariableSlot),
                                         platform::Fill::Zero);
     if (handle == nullptr) return 0;
+    entry.number = static_cast<std::uint16_t>(number);
+    entry.capacity = capacity;
+    entry.count = 0;
+    entry.marker = 65535;
+    entry.handle = handle;
+    // The serial and the tick count go in one store, as entering the frame reads them back.
     // The tick count that names the frame in pointer texts is read when the first pointer
-    // into it is made: most frames never have one. The entry is written whole, in wide stores
-    // that entering the frame can read back at once.
-    entry = FrameEntry{
-        static_cast<std::uint16_t>(number), capacity, 0, 65535, handle, ++context.serialCounter, 0};
+    // into it is made: most frames never have one.
+    static_assert(std::endian::native == std::endian::little &&
+                      offsetof(FrameEntry, ticks) == offsetof(FrameEntry, serial) + 4,
+                  "the serial and the tick count stand side by side, low word first");
+    const std::uint64_t stamp = ++context.serialCounter;  // ticks 0
+    std::memcpy(&entry.serial, &stamp, sizeof stamp);
     context.framePool.firstFree = static_cast<std::uint16_t>(number + 1);
     return number;
   }
