@@ -306,18 +306,20 @@ int AllocateFrame(BatchContext& context, std::uint16_t capacity) {
       handle = platform::GlobalAllocate(std::size_t{capacity} * sizeof(VariableSlot),
                                         platform::Fill::Zero);
     if (handle == nullptr) return 0;
-    entry.number = static_cast<std::uint16_t>(number);
-    entry.capacity = capacity;
-    entry.count = 0;
-    entry.marker = 65535;
-    entry.handle = handle;
-    // The serial and the tick count go in one store, as entering the frame reads them back.
-    // The tick count that names the frame in pointer texts is read when the first pointer
-    // into it is made: most frames never have one.
+    // The entry's numbers are written in two wide stores, as entering the frame reads them back
+    // in wide loads that narrow stores would hold up: number, capacity, count 0 and the marker;
+    // then the serial and the tick count. The tick count that names the frame in pointer texts
+    // is read when the first pointer into it is made: most frames never have one (0).
     static_assert(std::endian::native == std::endian::little &&
+                      offsetof(FrameEntry, capacity) == 2 && offsetof(FrameEntry, count) == 4 &&
+                      offsetof(FrameEntry, marker) == 6 &&
                       offsetof(FrameEntry, ticks) == offsetof(FrameEntry, serial) + 4,
-                  "the serial and the tick count stand side by side, low word first");
-    const std::uint64_t stamp = ++context.serialCounter;  // ticks 0
+                  "the entry's numbers stand side by side, low word first");
+    const std::uint64_t head = static_cast<std::uint64_t>(number) |
+                               (std::uint64_t{capacity} << 16) | (std::uint64_t{65535} << 48);
+    std::memcpy(&entry.number, &head, sizeof head);
+    entry.handle = handle;
+    const std::uint64_t stamp = ++context.serialCounter;
     std::memcpy(&entry.serial, &stamp, sizeof stamp);
     context.framePool.firstFree = static_cast<std::uint16_t>(number + 1);
     return number;
