@@ -65,7 +65,8 @@ class CharacterSteps {
   std::uint32_t codePage_;
   bool mayHaveLeads_;
   mutable bool filled_ = false;
-  mutable bool leads_[128] = {};
+  // Filled by Fill() before the first look; left unset until then, as most steppers never look.
+  mutable bool leads_[128];
 };
 
 // A working buffer: small ones live inside the object, larger ones in global memory. The
