@@ -148,7 +148,7 @@ int RunElseIf(BatchContext& context, StatementRun&) {
   SetTrace(context, kTraceElseIf, false);
   if (entry->state == kStateRunning) {
     // A branch has run: the rest of the block is skipped for good.
-    entry->state = kStateSkipped;
+    SetStructureState(*entry, kStateSkipped);
     return 1;
   }
   if (entry->state != kStateWaiting) return 1;
@@ -156,7 +156,7 @@ int RunElseIf(BatchContext& context, StatementRun&) {
   bool truth = false;
   if (!EvaluateCondition(context, true, truth)) return 0;
   flow.ifState = truth ? 1 : 0;
-  if (truth) flow.entries[index].state = kStateRunning;
+  if (truth) SetStructureState(flow.entries[index], kStateRunning);
   SetTrace(context, kTraceElseIf, truth);
   return 1;
 }
@@ -173,11 +173,12 @@ int RunElse(BatchContext& context, EvalValue& result, StatementRun& run) {
     if (entry->kind != kStructureIf) return Fail(context, kErrElseWithoutIf);
     // The If part ran, so the Else part is skipped, or the reverse; a block inside skipped code,
     // or one left by Break or Continue, stays as it is.
-    if (entry->state == kStateRunning)
-      entry->state = kStateWaiting;
-    else if (entry->state == kStateWaiting)
-      entry->state = kStateRunning;
-    entry->kind = kStructureElse;
+    std::uint8_t state = entry->state;
+    if (state == kStateRunning)
+      state = kStateWaiting;
+    else if (state == kStateWaiting)
+      state = kStateRunning;
+    SetStructureKind(*entry, kStructureElse, state);
     SetTrace(context, kTraceBlockElse, entry->state == kStateRunning);
     return 1;
   }
@@ -252,7 +253,7 @@ int RunCase(BatchContext& context, StatementRun&) {
   StructEntry& switchEntry = flow.entries[index];
   std::uint32_t switchValue = (switchEntry.resume << 16) | switchEntry.var;
   bool matches = static_cast<std::uint32_t>(number) == switchValue;
-  if (matches) switchEntry.state = kStateRunning;
+  if (matches) SetStructureState(switchEntry, kStateRunning);
   SetTrace(context, kTraceCase, matches);
   return 1;
 }

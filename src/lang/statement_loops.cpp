@@ -121,7 +121,7 @@ bool LocateTo(const StatementRun& run, const char* to, std::uint32_t& out) {
 
 // A For whose To part failed skips its body, should the user let the error pass.
 int FailLoop(BatchContext& context, std::uint16_t index, std::uint32_t number) {
-  if (index < context.flow.depth) context.flow.entries[index].state = kStateWaiting;
+  if (index < context.flow.depth) SetStructureState(context.flow.entries[index], kStateWaiting);
   if (number != 0) SetError(context, number);
   return 0;
 }
@@ -171,7 +171,7 @@ int ToPart(BatchContext& context, StatementRun&, bool returning) {
     }
     const bool runs = end.value.intValue >= variable.intValue;
     ReleaseEval(context, end);
-    flow.entries[index].state = runs ? kStateRunning : kStateWaiting;
+    SetStructureState(flow.entries[index], runs ? kStateRunning : kStateWaiting);
     SetTrace(context, kTraceFor, runs);
     return 1;
   }
@@ -211,7 +211,7 @@ int ToPart(BatchContext& context, StatementRun&, bool returning) {
   ReleaseEval(context, end);
   ReleaseEval(context, step);
   ReleaseEval(context, counter);
-  flow.entries[index].state = runs ? kStateRunning : kStateWaiting;
+  SetStructureState(flow.entries[index], runs ? kStateRunning : kStateWaiting);
   SetTrace(context, kTraceFor, runs);
   return 1;
 }
@@ -452,7 +452,7 @@ int RunForEach(BatchContext& context, StatementRun& run) {
     return FailLoop(context, index, 0);
   }
   if (!fetched) ReleaseEnumeration(context, enumeration);
-  flow.entries[index].state = fetched ? kStateRunning : kStateWaiting;
+  SetStructureState(flow.entries[index], fetched ? kStateRunning : kStateWaiting);
   SetTrace(context, kTraceFor, fetched);
   return 1;
 }
@@ -468,7 +468,7 @@ int LeaveInnermost(BatchContext& context, StatementRun& run, std::uint32_t notIn
   if (run.skipping) return 1;
   StructEntry* entry = InnermostStructure(context);
   if (entry == nullptr) return Fail(context, kErrBreakOutsideLoop);
-  entry->state = state;
+  SetStructureState(*entry, state);
   return 1;
 }
 }  // namespace

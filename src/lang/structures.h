@@ -74,6 +74,13 @@ void ResetControlFlow(BatchContext& context);
 StructEntry* PushStructure(BatchContext& context, std::uint16_t kind, std::uint8_t state,
                            const ScriptText& text, std::uint32_t lineOffset,
                            std::uint32_t overflowError = kErrNestingTooDeep);
+// Changes an entry's kind or state. The kind, the state and the saved `breakable` are kept in
+// one store, because the runner compares them together on every skipped line, and a wide read
+// of narrow stores waits for them to land.
+void SetStructureKind(StructEntry& entry, std::uint16_t kind, std::uint8_t state);
+inline void SetStructureState(StructEntry& entry, std::uint8_t state) {
+  SetStructureKind(entry, entry.kind, state);
+}
 // Removes the innermost entry: its enumeration is released and `breakable` restored.
 void PopStructure(BatchContext& context);
 // Removes entries until `depth` are left.
