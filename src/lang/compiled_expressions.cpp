@@ -408,17 +408,21 @@ std::int32_t CompileAssignment(BatchContext& context, CompiledLine& line,
 
 // The slot of a variable node's name, remembered in the node. The name gets its slot when the
 // expression reaches it, as when the tokenizer reads it: made without a value when the table
-// has none.
-std::uint16_t VariableNodeSlot(BatchContext& context, ExprNode& node) {
+// has none. The slot it was read from last time is taken again while it still holds the name.
+VariableSlot* VariableNodeSlotAt(BatchContext& context, ExprNode& node) {
   const char* name = ActiveLine(context).pool.data() + node.text;
+  if (VariableSlot* cached = CachedNameSlot(context, node.slotCache, name)) return cached;
   std::uint16_t slot = NameSlot(context, context.varSlots, context.varCount, name, node.slotHint);
-  if (slot != kNoSlot) node.slotHint = slot;
-  return slot;
+  if (slot == kNoSlot) return nullptr;
+  node.slotHint = slot;
+  node.slotCache = &context.varSlots[slot];
+  return node.slotCache;
 }
 
 void ReadVariableNode(BatchContext& context, ExprNode& node, EvalValue& result) {
-  std::uint16_t slot = VariableNodeSlot(context, node);
-  if (slot == kNoSlot) return;
+  VariableSlot* at = VariableNodeSlotAt(context, node);
+  if (at == nullptr) return;
+  auto slot = static_cast<std::uint16_t>(at - context.varSlots);
   const char* name = ActiveLine(context).pool.data() + node.text;
   // A name without a value is reported as the evaluator reports it.
   if ((context.varSlots[slot].value.flags & kValueHolding) == 0)
@@ -554,10 +558,9 @@ bool IntegerShortcut(BatchContext& context, std::uint16_t op, EvalValue& left, s
 // The value of a variable node's slot, found as reading it finds it, when it holds a whole
 // number and nothing else; null otherwise.
 const Value* WholeNumberVariable(BatchContext& context, ExprNode& node) {
-  std::uint16_t slot = VariableNodeSlot(context, node);
-  if (slot == kNoSlot) return nullptr;
-  const Value& value = context.varSlots[slot].value;
-  return value.flags == kValueInteger ? &value : nullptr;
+  VariableSlot* slot = VariableNodeSlotAt(context, node);
+  if (slot == nullptr) return nullptr;
+  return slot->value.flags == kValueInteger ? &slot->value : nullptr;
 }
 
 // "variable op number" and "variable op variable" on whole numbers: the left variable's value

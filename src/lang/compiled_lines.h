@@ -83,6 +83,8 @@ struct ExprNode {
   std::int32_t integer;
   double floating;
   std::uint64_t types;
+  // Variables: the slot the name was last read from, checked before use (CachedNameSlot).
+  VariableSlot* slotCache = nullptr;
 };
 // A compiled expression: its root node, and the token that follows it.
 struct CompiledExpression {
@@ -121,7 +123,8 @@ struct SkipMemo {
 struct CompiledAssignment {
   char name[kNameBytes];  // zero-padded, as a slot name
   std::uint16_t slotHint;
-  std::uint32_t expression;  // index in the line's expressions
+  std::uint32_t expression;           // index in the line's expressions
+  VariableSlot* slotCache = nullptr;  // the target's slot when last stored, checked before use
 };
 
 // What else a line may need besides running its statement.

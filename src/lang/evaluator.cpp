@@ -1106,10 +1106,16 @@ int RunAssignment(BatchContext& context, EvalValue& result, CompiledAssignment& 
   // their order: the name gets its slot as it is read, the target is recorded, the right side
   // is computed, and the value stored.
   ++context.evaluator.evaluations;
-  std::uint16_t slot =
-      NameSlot(context, context.varSlots, context.varCount, assignment->name, assignment->slotHint);
-  if (slot == kNoSlot) return 0;
-  assignment->slotHint = slot;
+  std::uint16_t slot;
+  if (VariableSlot* cached = CachedNameSlot(context, assignment->slotCache, assignment->name)) {
+    slot = static_cast<std::uint16_t>(cached - context.varSlots);
+  } else {
+    slot = NameSlot(context, context.varSlots, context.varCount, assignment->name,
+                    assignment->slotHint);
+    if (slot == kNoSlot) return 0;
+    assignment->slotHint = slot;
+    assignment->slotCache = &context.varSlots[slot];
+  }
   RecordAssignTarget(context, context.currentFrame, slot);
   if (context.varSlots[slot].value.flags == kValueInteger) {
     // A whole number computed from whole numbers replaces a whole number: nothing to append,

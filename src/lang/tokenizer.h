@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/batch_context.h"
 #include "core/tokenizer_state.h"
 #include "lang/variables.h"
 
@@ -54,6 +55,19 @@ inline std::uint16_t NameSlot(BatchContext& context, const VariableSlot* slots, 
       SlotNameIs(slots[hint].slotName, name))
     return hint;
   return EnsureNameSlot(context, name, hint);
+}
+// A slot kept from an earlier reading of `name`, when it is still the name's slot in the
+// current table (the same checks as a hint, on a pointer that saves finding the slot from its
+// number); null when it is not, and the name is then looked up as usual.
+inline VariableSlot* CachedNameSlot(const BatchContext& context, VariableSlot* cached,
+                                    const char* name) {
+  const std::uintptr_t offset =
+      reinterpret_cast<std::uintptr_t>(cached) - reinterpret_cast<std::uintptr_t>(context.varSlots);
+  if (offset >= std::uintptr_t{context.varCount} * sizeof(VariableSlot) ||
+      offset % sizeof(VariableSlot) != 0 || cached->value.flags == 0 ||
+      !SlotNameIs(cached->slotName, name))
+    return nullptr;
+  return cached;
 }
 void putback(BatchContext& context);
 // Reads a bare word (letters, digits, "@" and "_") as a kind-4 token, for the places where the
