@@ -92,6 +92,7 @@ KEL_API int32_t KEL_CDECL DoDaDllInit(void* hostWindow, void* contextHandle, int
 KEL_API int32_t KEL_CDECL ProcessDaBatBuffer(void* hostWindow, void* contextHandle,
                                              void* scriptHandle, void* hostCallback,
                                              const void* hostKeywords);
+// The service entry of hosts and extenders: requests by number, answers by request.
 KEL_API intptr_t KEL_CDECL DLLServices(void* contextHandle, int32_t request, intptr_t p1,
                                        intptr_t p2, intptr_t p3, intptr_t p4);
 
