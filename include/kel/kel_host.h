@@ -78,6 +78,40 @@ typedef int32_t(KEL_CDECL* KelProcessDaBatBufferFn)(void* hostWindow, void* cont
                                                     void* scriptHandle, void* hostCallback,
                                                     const void* hostKeywords);
 
+// A host may also link the engine library (the import library on Windows) and call the entry
+// points by these declarations instead of looking them up.
+#if defined(_WIN32)
+#define KEL_API  // the engine's module-definition file names its exports
+#else
+#define KEL_API __attribute__((visibility("default")))
+#endif
+
+KEL_API int32_t KEL_CDECL DoDaDllInit(void* hostWindow, void* contextHandle, intptr_t arg2,
+                                      int16_t mode, intptr_t arg4, const char* text5,
+                                      intptr_t arg6);
+KEL_API int32_t KEL_CDECL ProcessDaBatBuffer(void* hostWindow, void* contextHandle,
+                                             void* scriptHandle, void* hostCallback,
+                                             const void* hostKeywords);
+// The service entry of hosts and extenders: requests by number, answers by request.
+KEL_API intptr_t KEL_CDECL DLLServices(void* contextHandle, int32_t request, intptr_t p1,
+                                       intptr_t p2, intptr_t p3, intptr_t p4);
+
+// The memory a host hands the engine, from the engine itself: movable blocks as the context,
+// the variable table and script texts need them, and a reservation for the string heap. On
+// Windows a host may use the system's own movable memory and reservations instead; elsewhere
+// only the engine knows the blocks it accepts, so a host takes them from here.
+// A zero-filled movable block of `bytes`, or null.
+KEL_API void* KEL_CDECL KelAllocateBlock(size_t bytes);
+// The block's address, pinned until the matching unlock; null for anything that is no block.
+KEL_API void* KEL_CDECL KelLockBlock(void* block);
+KEL_API void KEL_CDECL KelUnlockBlock(void* block);
+// Answers 1 when the block was freed.
+KEL_API int32_t KEL_CDECL KelFreeBlock(void* block);
+// Reserves `reservedBytes` of address space and commits its first `committedBytes` read-write;
+// the base, or null. The engine commits more of it as the heap grows.
+KEL_API void* KEL_CDECL KelReserveHeap(size_t reservedBytes, size_t committedBytes);
+KEL_API void KEL_CDECL KelReleaseHeap(void* base, size_t reservedBytes);
+
 #ifdef __cplusplus
 }  // extern "C"
 

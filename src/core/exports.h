@@ -13,15 +13,10 @@
 #define KEL_EXPORT __attribute__((visibility("default")))
 #endif
 
+// DoDaDllInit, ProcessDaBatBuffer, DLLServices and the host's memory entries are declared for
+// hosts in kel/kel_host.h.
 extern "C" {
 
-KEL_EXPORT std::int32_t KEL_CDECL DoDaDllInit(void* hostWindow, void* contextHandle,
-                                              std::intptr_t arg2, std::int16_t mode,
-                                              std::intptr_t arg4, const char* text5,
-                                              std::intptr_t arg6);
-KEL_EXPORT std::int32_t KEL_CDECL ProcessDaBatBuffer(void* hostWindow, void* contextHandle,
-                                                     void* scriptHandle, void* hostCallback,
-                                                     const void* hostKeywords);
 KEL_EXPORT std::int32_t KEL_CDECL HotKeyCheck(void* contextHandle, void* targetWindow,
                                               std::uint32_t messageKind, std::uint32_t keyCode,
                                               const void* hotkeyTable);
@@ -41,10 +36,7 @@ KEL_EXPORT std::intptr_t KEL_STDCALL StackInfoProc(void* window, std::uint32_t m
 KEL_EXPORT void KEL_CDECL get_token(void* context);
 KEL_EXPORT void KEL_CDECL get_string_token(void* context);
 KEL_EXPORT void KEL_CDECL putback(void* context);
-// The general service entry of hosts and extenders, and the answer callback of their calls.
-KEL_EXPORT std::intptr_t KEL_CDECL DLLServices(void* contextHandle, std::int32_t request,
-                                               std::intptr_t p1, std::intptr_t p2, std::intptr_t p3,
-                                               std::intptr_t p4);
+// The answer callback of calls to the host's and extenders' functions.
 KEL_EXPORT std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t reserved,
                                                 KelServicesBlock* call, KelBoundaryValue* value);
 

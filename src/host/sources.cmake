@@ -1,3 +1,4 @@
 target_sources(kelengine PRIVATE
   host/entry_points.cpp
+  host/host_memory.cpp
   host/pump.cpp)
