@@ -90,7 +90,7 @@ std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p
     case 25:
       if (p1 == 0 || p2 == 0 || p3 <= 0) return 0;
       return CopyKeptReport(context, reinterpret_cast<char*>(p1), reinterpret_cast<char*>(p2),
-                            static_cast<std::size_t>(p3));
+                            reinterpret_cast<char*>(p4), static_cast<std::size_t>(p3));
     case 29:
       if (p3 == 1) return context.varCount;
       if (p3 == 2 && p4 >= 0 && p4 < context.varCount)

@@ -1,3 +1,4 @@
 target_sources(kelengine PRIVATE
+  host/call_frames.cpp
   host/entry_points.cpp
   host/pump.cpp)
