@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/line_input.h"
 #include "kel/kel_extender.h"
 #include "kel/kel_host.h"
 #include "platform/platform.h"
@@ -332,19 +333,6 @@ bool IsExpression(const std::string& line) {
   return between.find_first_not_of("+-*/:<>&|^") != std::string::npos;
 }
 
-bool ReadLine(std::string& line) {
-  line.clear();
-  char chunk[1024];
-  while (std::fgets(chunk, sizeof chunk, stdin) != nullptr) {
-    line += chunk;
-    if (!line.empty() && line.back() == '\n') break;
-  }
-  if (line.empty()) return false;
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-    line.pop_back();
-  return true;
-}
-
 // Each line, or each block once it closes, runs as a text of its own in the same context, so
 // variables and functions live on from one to the next. An error is shown and the session
 // goes on; the end of input ends it.
@@ -353,11 +341,8 @@ int Interactive(Engine& engine, bool prompt) {
   int depth = 0;
   std::string line;
   for (;;) {
-    if (prompt) {
-      const char* text = depth > 0 ? "...> " : "kel> ";
-      platform::WriteStandardOutput(text, std::strlen(text));
-    }
-    if (!ReadLine(line)) break;
+    const char* promptText = depth > 0 ? "...> " : "kel> ";
+    if (!kel::cli::ReadInputLine(prompt ? promptText : nullptr, line)) break;
     const std::string statement = Trim(line);
     depth += BlockChange(statement);
     pending += line + "\n";
