@@ -1,6 +1,7 @@
 // The call frames of the structure stack, told as a person reads a traceback.
 #include "host/call_frames.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -18,7 +19,7 @@ constexpr std::size_t kStatementCharacters = 200;
 
 // The text a frame's calling line belongs to: a function's body or a whole script text. The
 // walk ends at the text's hidden terminator, so its length need not be known.
-ScriptText CallerText(BatchContext& context, const StructEntry& entry, const UdfRecord* caller) {
+ScriptText CallerText(const StructEntry& entry, const UdfRecord* caller) {
   ScriptText text{};
   text.bytes = const_cast<std::uint8_t*>(entry.buffer);
   text.length = std::numeric_limits<std::uint32_t>::max();
@@ -41,7 +42,7 @@ std::size_t DescribeCallers(BatchContext& context, char* out, std::size_t size) 
     if (entry.kind != kStructureFunction && entry.kind != kStructureCall) continue;
     if (entry.buffer == nullptr) continue;
     const UdfRecord* caller = entry.inUdf != 0 ? DefinitionRecord(context, entry.udfSlot) : nullptr;
-    ScriptText text = CallerText(context, entry, caller);
+    ScriptText text = CallerText(entry, caller);
     SourceLine source{};
     FindSourceLine(context, text, entry.lineOffset, source);
     const char* file = source.file;
