@@ -37,6 +37,11 @@ extern "C" {
 #define KEL_MODE_HEAP 3
 #define KEL_MODE_SHUTDOWN 99
 
+// DLLServices request of this engine's own: copies where the statement of the report that quiet
+// mode kept stands ("FILE:LINE", then a line for each function call or called script that led
+// there) into p1, at most p3 bytes; answers 1 when there was a report.
+#define KEL_SERVICE_KEPT_PLACE 1025
+
 // The context block the host allocates (zero-filled, movable) must hold at least this many
 // bytes; the engine refuses a smaller one.
 #define KEL_CONTEXT_BYTES 262144

@@ -17,6 +17,7 @@ namespace kel {
 namespace {
 
 constexpr std::int32_t kLastRequest = 53;
+constexpr std::int32_t kServiceKeptPlace = KEL_SERVICE_KEPT_PLACE;
 
 const char* TextArgument(std::intptr_t p) {
   return reinterpret_cast<const char*>(p);
@@ -90,6 +91,12 @@ std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p
     case 25:
       if (p1 == 0 || p2 == 0 || p3 <= 0) return 0;
       return CopyKeptReport(context, reinterpret_cast<char*>(p1), reinterpret_cast<char*>(p2),
+                            nullptr, static_cast<std::size_t>(p3));
+    case kServiceKeptPlace:
+      // This engine's own request, beside 25 whose p4 hosts may leave unset: where the kept
+      // report's statement stands.
+      if (p1 == 0 || p3 <= 0) return 0;
+      return CopyKeptReport(context, nullptr, nullptr, reinterpret_cast<char*>(p1),
                             static_cast<std::size_t>(p3));
     case 29:
       if (p3 == 1) return context.varCount;
@@ -149,7 +156,7 @@ using namespace kel;
 extern "C" std::intptr_t KEL_CDECL DLLServices(void* contextHandle, std::int32_t request,
                                                std::intptr_t p1, std::intptr_t p2, std::intptr_t p3,
                                                std::intptr_t p4) {
-  if (request < 0 || request > kLastRequest) return 0;
+  if ((request < 0 || request > kLastRequest) && request != kServiceKeptPlace) return 0;
   LockedContext locked(contextHandle);
   BatchContext* context = locked.initialised();
   if (context == nullptr) return 0;

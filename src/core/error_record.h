@@ -13,6 +13,7 @@ namespace kel {
 constexpr std::size_t kMoreErrorInfoBytes = 1025;
 constexpr std::size_t kUserErrorTextBytes = 256;
 constexpr std::size_t kErrorTextBytes = 2050;
+constexpr std::size_t kErrorPlaceBytes = 4096;
 constexpr std::size_t kErrorLogFileBytes = 260;
 constexpr std::size_t kHelpPageAddressBytes = 256;
 constexpr std::size_t kHostVersionBytes = 256;
@@ -32,6 +33,9 @@ struct ErrorState {
   char errorHeadline[kErrorTextBytes];
   // The last report's line and headline are waiting for the host to read them back.
   std::int32_t reportKept;
+  // Where the reported statement stands, as "FILE:LINE" ("FILE" when its line is not known),
+  // followed by a line for each call that led there when it ran in a function or called script.
+  char errorPlace[kErrorPlaceBytes];
   // Set by ErrorEvent when its box let the user go on: the statement runner then carries on
   // with the next statement although 9016 stands.
   std::int32_t statementContinues;

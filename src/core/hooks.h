@@ -6,6 +6,7 @@
 #ifndef KEL_CORE_HOOKS_H
 #define KEL_CORE_HOOKS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/statement_position.h"
@@ -29,6 +30,8 @@ struct EngineHooks {
                         int count, EvalValue& result);
   // Where the failing statement stands (loader/source_lines.h: LocateFailingStatement).
   void (*locateFailingStatement)(BatchContext& context, SourcePosition& position);
+  // The function calls and called scripts that led there (host/call_frames.h: DescribeCallers).
+  std::size_t (*describeCallers)(BatchContext& context, char* out, std::size_t size);
 };
 
 // The process's table: written once by the host's set-up, then only read.

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "core/batch_context.h"
+#include "core/hooks.h"
+#include "core/statement_position.h"
 #include "errors/error_box.h"
 #include "errors/error_handlers.h"
 #include "errors/error_numbers.h"
@@ -57,10 +59,33 @@ void LogQuietReport(BatchContext& context) {
   platform::AppendToFile(errors.errorLogFile, entry, bytes);
 }
 
+// Keeps where the reported statement stands, for the host to read with the report.
+void KeepErrorPlace(BatchContext& context) {
+  ErrorState& errors = context.errors;
+  errors.errorPlace[0] = '\0';
+  if (Hooks().locateFailingStatement == nullptr) return;
+  SourcePosition position{};
+  Hooks().locateFailingStatement(context, position);
+  if (position.line > 0)
+    std::snprintf(errors.errorPlace, sizeof errors.errorPlace, "%s:%ld",
+                  position.fileOfLine != nullptr ? position.fileOfLine : position.file,
+                  static_cast<long>(position.fileLine));
+  else
+    CopyText(errors.errorPlace, sizeof errors.errorPlace, position.file);
+  std::size_t length = std::strlen(errors.errorPlace);
+  if (Hooks().describeCallers != nullptr && length + 2 < sizeof errors.errorPlace) {
+    errors.errorPlace[length] = '\n';
+    if (Hooks().describeCallers(context, errors.errorPlace + length + 1,
+                                sizeof errors.errorPlace - length - 1) == 0)
+      errors.errorPlace[length] = '\0';
+  }
+}
+
 }  // namespace
 
 int PresentError(BatchContext& context, void* owner, platform::ErrorBoxKind kind) {
   context.errors.reportKept = 1;
+  KeepErrorPlace(context);
   if (context.errors.quietErrors != 0) {
     LogQuietReport(context);
     return platform::kErrorBoxExit;
@@ -128,14 +153,16 @@ std::int32_t SetHelpPage(BatchContext& context, std::int32_t setting, const char
   return previous;
 }
 
-std::int32_t CopyKeptReport(BatchContext& context, char* line, char* headline, std::size_t size) {
+std::int32_t CopyKeptReport(BatchContext& context, char* line, char* headline, char* place,
+                            std::size_t size) {
   const ErrorState& errors = context.errors;
   if (size == 0) return 0;
-  if (line != nullptr) line[0] = '\0';
-  if (headline != nullptr) headline[0] = '\0';
+  for (char* out : {line, headline, place})
+    if (out != nullptr) out[0] = '\0';
   if (errors.reportKept == 0) return 0;
   if (line != nullptr) CopyText(line, size, errors.errorLine);
   if (headline != nullptr) CopyText(headline, size, errors.errorHeadline);
+  if (place != nullptr) CopyText(place, size, errors.errorPlace);
   return 1;
 }
 

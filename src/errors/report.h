@@ -38,9 +38,12 @@ std::int32_t SetQuietMode(BatchContext& context, std::int32_t setting, const cha
 // an address other than "" and "0" is kept (at most 255 characters). Returns the previous
 // setting.
 std::int32_t SetHelpPage(BatchContext& context, std::int32_t setting, const char* address);
-// For the host (DLLServices 25): copies the last report's error line and headline, each at most
-// `size` bytes with the terminator. Returns 1 when there was a report, 0 when not.
-std::int32_t CopyKeptReport(BatchContext& context, char* line, char* headline, std::size_t size);
+// For the host (DLLServices 25): copies the last report's error line, headline and, when
+// `place` is not null, where its statement stands ("FILE:LINE", then a line for each call that
+// led there), each at most `size` bytes with the terminator. Returns 1 when there was a report,
+// 0 when not.
+std::int32_t CopyKeptReport(BatchContext& context, char* line, char* headline, char* place,
+                            std::size_t size);
 
 // The error settings a context starts with: @CANCEL, and the help page on when the product
 // names a default address.

@@ -14,6 +14,7 @@
 #include "errors/entry_boundary.h"
 #include "errors/error_state.h"
 #include "errors/report.h"
+#include "host/call_frames.h"
 #include "host/pump.h"
 #include "lang/array_record.h"
 #include "lang/compiled_lines.h"
@@ -66,6 +67,7 @@ void InstallHooks() {
   hooks.callBuiltin = CallBuiltin;
   hooks.callHostEntry = CallHostEntry;
   hooks.locateFailingStatement = LocateFailingStatement;
+  hooks.describeCallers = DescribeCallers;
 }
 
 void SetUpProcessOnce() {
@@ -270,6 +272,8 @@ void RecoverBrokenRun(BatchContext& context, bool tableLocked) {
 std::int32_t RunScriptText(BatchContext& context, void* hostWindow, void* scriptHandle,
                            void* hostCallback, const void* hostKeywords, bool& tableLocked) {
   context.hostWindow = hostWindow;
+  // The report a host reads back is this run's: one kept from an earlier run is not repeated.
+  context.errors.reportKept = 0;
   if (!platform::IsGlobalHandle(scriptHandle)) return kEntryFailed;
   auto* text = static_cast<char*>(platform::GlobalLock(scriptHandle));
   if (text == nullptr) return kEntryFailed;

@@ -1,4 +1,5 @@
 target_sources(kelengine PRIVATE
+  host/call_frames.cpp
   host/entry_points.cpp
   host/host_memory.cpp
   host/pump.cpp)

@@ -6,6 +6,7 @@
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "loader/hidden_text.h"
+#include "loader/source_lines.h"
 
 namespace kel {
 namespace {
@@ -224,7 +225,16 @@ DefinitionLine RecordDefinitionLine(BatchContext& context, const char* line, con
     case Keyword::DefineSubroutine: {
       bool subroutine = keyword == Keyword::DefineSubroutine;
       std::size_t skip = kKeywords[static_cast<int>(keyword)].length;
-      return BeginDefinition(context, line + skip, subroutine, nextOffset);
+      DefinitionLine begun = BeginDefinition(context, line + skip, subroutine, nextOffset);
+      if (begun == DefinitionLine::Recorded && context.loader.udfDuplicate == 0) {
+        // The body's place in its file, for an error report from inside it.
+        UdfRecord* record = RecordAt(context, context.loader.udfCount, false);
+        SourceLine source{};
+        FindSourceLine(context, text, nextOffset, source);
+        record->bodyLine = source.line;
+        std::memcpy(record->bodyFile, source.file, sizeof record->bodyFile);
+      }
+      return begun;
     }
     case Keyword::EndFunction:
     case Keyword::EndSubroutine:

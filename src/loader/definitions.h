@@ -33,6 +33,9 @@ struct UdfRecord {
   char name[kNameBytes];  // lower case
   char params[kMaxParameters][kNameBytes];
   char file[kPathBytes];  // the script that held the definition
+  // Where the body's first line stands in its source: an included file's own line and name.
+  std::uint32_t bodyLine;
+  char bodyFile[kPathBytes];
 };
 
 // The index of the recorded definition with this name (compared without case), or

@@ -109,6 +109,16 @@ void LocateFailingStatement(BatchContext& context, SourcePosition& position) {
     position.markerTag = source.tag;
     std::snprintf(position.file, sizeof position.file, "%s", source.file);
   }
+  position.fileLine = position.line;
+  position.fileOfLine = nullptr;
+  // A body's lines count from its start until a marker inside it names a file of its own.
+  const ScriptText& text = context.loader.runText;
+  if (position.line > 0 && text.bodyOf != 0 && source.tag < 0) {
+    if (const UdfRecord* record = DefinitionRecord(context, text.bodyOf - 1)) {
+      position.fileLine = static_cast<std::int32_t>(record->bodyLine) + position.line - 1;
+      position.fileOfLine = record->bodyFile;
+    }
+  }
   if (context.runningFunction != kNoFunction) {
     if (const UdfRecord* record = DefinitionRecord(context, context.runningFunction))
       std::snprintf(position.functionName, sizeof position.functionName, "%s", record->name);

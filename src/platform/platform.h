@@ -176,6 +176,12 @@ void* FindSymbol(void* library, const char* name);
 void FreeSharedLibrary(void* library);
 // Path of the module that holds `address` (zero-terminated); its length, 0 on failure.
 std::size_t ModulePathOf(const void* address, char* out, std::size_t size);
+// Path of the running program itself, with every symbolic link on the way resolved, so that a
+// program started through a link finds the files installed beside the real one; its length, 0
+// on failure.
+std::size_t ProgramPath(char* out, std::size_t size);
+// Whether standard input is a terminal a person types at (not a file or a pipe).
+bool StandardInputIsTerminal();
 
 // ---------------------------------------------------------------------------------------------
 // Standard streams of the process, for hosts.

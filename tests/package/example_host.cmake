@@ -1,6 +1,6 @@
 # Installs the build into a prefix of its own, builds the example host against the installed
 # package with find_package(kel), runs it (under the emulator when cross-built) and checks what
-# it printed.
+# it printed; then runs the installed `kel` command.
 #   -DBUILD=dir -DWORK=dir -DEXAMPLE=dir -DGENERATOR=g -DTOOLCHAIN=file-or-empty
 #   -DEMULATOR=wine-or-empty -DFLAGS=compiler-flags
 function(run what)
@@ -35,4 +35,12 @@ run("running the example host" ${EMULATOR} ${host} "greeting = StrCat(\"Hello, \
     greeting)
 if(NOT out MATCHES "^greeting = Hello, host\r?\n$")
   message(FATAL_ERROR "unexpected output of the example host:\n${out}")
+endif()
+
+# The installed `kel` command finds the installed engine library wherever the install put it.
+file(GLOB command ${prefix}/bin/kel ${prefix}/bin/kel.exe)
+file(WRITE ${WORK}/installed.kel "StdOut(StrCat(\"installed \", \"kel\"))\n")
+run("running the installed kel command" ${EMULATOR} ${command} ${WORK}/installed.kel)
+if(NOT out MATCHES "^installed kel\r?\n$")
+  message(FATAL_ERROR "unexpected output of the installed kel command:\n${out}")
 endif()

@@ -92,16 +92,16 @@ TEST_F(ErrorsReportTest, HostLevelFailuresShowTheirMessageAsTheLine) {
   EXPECT_STREQ(errors().errorLine, "Could not allocate (or lock) work buffer");
   EXPECT_STREQ(errors().errorHeadline, "111:  Execution Error");
   char line[64], headline[64];
-  EXPECT_EQ(CopyKeptReport(context(), line, headline, sizeof line), 1);
+  EXPECT_EQ(CopyKeptReport(context(), line, headline, nullptr, sizeof line), 1);
   EXPECT_STREQ(line, "Could not allocate (or lock) work buffer");
   EXPECT_STREQ(headline, "111:  Execution Error");
-  EXPECT_EQ(CopyKeptReport(context(), line, headline, 8), 1);
+  EXPECT_EQ(CopyKeptReport(context(), line, headline, nullptr, 8), 1);
   EXPECT_STREQ(headline, "111:  E");
 }
 
 TEST_F(ErrorsReportTest, NoReportNoCopy) {
   char line[64] = "x", headline[64] = "x";
-  EXPECT_EQ(CopyKeptReport(context(), line, headline, sizeof line), 0);
+  EXPECT_EQ(CopyKeptReport(context(), line, headline, nullptr, sizeof line), 0);
   EXPECT_STREQ(line, "");
   EXPECT_STREQ(headline, "");
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -197,6 +198,19 @@ std::size_t ModulePathOf(const void* address, char* out, std::size_t size) {
   if (length >= size) return 0;
   std::memcpy(out, info.dli_fname, length + 1);
   return length;
+}
+
+std::size_t ProgramPath(char* out, std::size_t size) {
+  char resolved[PATH_MAX];
+  if (size == 0 || ::realpath("/proc/self/exe", resolved) == nullptr) return 0;
+  std::size_t length = std::strlen(resolved);
+  if (length >= size) return 0;
+  std::memcpy(out, resolved, length + 1);
+  return length;
+}
+
+bool StandardInputIsTerminal() {
+  return ::isatty(STDIN_FILENO) == 1;
 }
 
 void WriteStandardOutput(const char* text, std::size_t length) {

@@ -183,6 +183,17 @@ std::size_t ModulePathOf(const void* address, char* out, std::size_t size) {
   return length < size ? length : 0;
 }
 
+std::size_t ProgramPath(char* out, std::size_t size) {
+  // The module's own file: a shortcut or a link starts the real program, whose path this is.
+  DWORD length = ::GetModuleFileNameA(nullptr, out, static_cast<DWORD>(size));
+  return length < size ? length : 0;
+}
+
+bool StandardInputIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
 namespace {
 void WriteHandle(DWORD which, const char* text, std::size_t length) {
   HANDLE handle = ::GetStdHandle(which);
