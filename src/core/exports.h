@@ -41,6 +41,13 @@ KEL_EXPORT std::intptr_t KEL_STDCALL StackInfoProc(void* window, std::uint32_t m
 KEL_EXPORT void KEL_CDECL get_token(void* context);
 KEL_EXPORT void KEL_CDECL get_string_token(void* context);
 KEL_EXPORT void KEL_CDECL putback(void* context);
+// Reads a YmdHms text into six fields (any of them may be null); `mode` 0 .. 3 is how much is
+// checked (functions/time/ymdhms.h), `expand` widens one- and two-digit years. 1 when accepted.
+KEL_EXPORT std::int32_t KEL_CDECL ParseYMDHMS(const char* text, std::int32_t* year,
+                                              std::int32_t* month, std::int32_t* day,
+                                              std::int32_t* hour, std::int32_t* minute,
+                                              std::int32_t* second, std::int32_t mode,
+                                              std::int32_t expand);
 // The general service entry of hosts and extenders, and the answer callback of their calls.
 KEL_EXPORT std::intptr_t KEL_CDECL DLLServices(void* contextHandle, std::int32_t request,
                                                std::intptr_t p1, std::intptr_t p2, std::intptr_t p3,
