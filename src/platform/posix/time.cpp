@@ -2,7 +2,6 @@
 // (the TZ setting and the system's zone files), and the formats of the user's LC_TIME locale.
 #include "platform/time.h"
 
-#include <clocale>
 #include <cstring>
 #include <ctime>
 #include <locale.h>
