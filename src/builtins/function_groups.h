@@ -29,6 +29,9 @@ KEL_FAMILY_ROUTINE(ArrayFunction);
 KEL_FAMILY_ROUTINE(ArrayShapeFunction);
 KEL_FAMILY_ROUTINE(ArraySortFunction);
 KEL_FAMILY_ROUTINE(ArrayFileFunction);
+// functions/time: the clock, calendar arithmetic on YmdHms texts, and the waits.
+KEL_FAMILY_ROUTINE(TimeFunction);
+KEL_FAMILY_ROUTINE(TimeWaitFunction);
 
 }  // namespace kel
 

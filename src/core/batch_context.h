@@ -111,6 +111,7 @@ struct BatchContext {
   std::uint32_t codePage;
   std::int32_t soundsOn;
   std::int32_t prettyDialogs;
+  std::int32_t fourDigitYear;  // 0: dates are written with the year's last two digits
 
   // The compiled lines of the texts being run (LineCaches, owned by the engine, freed by mode
   // 99).

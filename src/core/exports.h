@@ -36,6 +36,13 @@ KEL_EXPORT std::intptr_t KEL_STDCALL StackInfoProc(void* window, std::uint32_t m
 KEL_EXPORT void KEL_CDECL get_token(void* context);
 KEL_EXPORT void KEL_CDECL get_string_token(void* context);
 KEL_EXPORT void KEL_CDECL putback(void* context);
+// Reads a YmdHms text into six fields (any of them may be null); `mode` 0 .. 3 is how much is
+// checked (functions/time/ymdhms.h), `expand` widens one- and two-digit years. 1 when accepted.
+KEL_EXPORT std::int32_t KEL_CDECL ParseYMDHMS(const char* text, std::int32_t* year,
+                                              std::int32_t* month, std::int32_t* day,
+                                              std::int32_t* hour, std::int32_t* minute,
+                                              std::int32_t* second, std::int32_t mode,
+                                              std::int32_t expand);
 // The answer callback of calls to the host's and extenders' functions.
 KEL_EXPORT std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t reserved,
                                                 KelServicesBlock* call, KelBoundaryValue* value);

@@ -107,6 +107,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   context->codePage = 0;
   context->hotkeyPause = kDefaultHotkeyPause;
   context->decimals = -1;
+  context->fourDigitYear = 1;
   InitialiseErrorReporting(*context);
   context->runningFunction = kNoFunction;
   context->resultSlot = kNoSlot;

@@ -2,11 +2,14 @@
 // library as any host does.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kel/kel_extender.h"
@@ -21,6 +24,7 @@ namespace platform = kel::platform;
 constexpr std::int32_t kServiceVariableText = 2;
 constexpr std::int32_t kServiceRunError = 4;
 constexpr std::int32_t kServiceRunResult = 5;
+constexpr std::int32_t kServiceStop = 7;
 constexpr std::int32_t kServiceQuietMode = 23;
 constexpr std::int32_t kServiceKeptReport = 25;
 
@@ -38,6 +42,9 @@ using LoadMyStringFn = std::int32_t(KEL_CDECL*)(void*, void*, std::uint32_t, cha
 using LoadMyStringWFn = std::int32_t(KEL_CDECL*)(void*, void*, std::uint32_t, char16_t*,
                                                  std::int32_t);
 using TokenFn = void(KEL_CDECL*)(void*);
+using ParseYmdHmsFn = std::int32_t(KEL_CDECL*)(const char*, std::int32_t*, std::int32_t*,
+                                               std::int32_t*, std::int32_t*, std::int32_t*,
+                                               std::int32_t*, std::int32_t, std::int32_t);
 using BoxProcedureFn = std::intptr_t(KEL_STDCALL*)(void*, std::uint32_t, std::uintptr_t,
                                                    std::intptr_t);
 
@@ -480,6 +487,52 @@ TEST_F(HostTest, EveryEntryRefusesWhatItCannotUse) {
   for (platform::MemoryHandle handle : {small, fresh, closed, oneSlot})
     platform::GlobalFree(handle);
   platform::ReleaseAddressSpace(unreadable, 65536);
+}
+
+// The date reader is exported by its plain name for hosts and extenders.
+TEST_F(HostTest, ParseYMDHMSReadsDatesForHostsAndExtenders) {
+  auto parse = Entry<ParseYmdHmsFn>("ParseYMDHMS");
+  ASSERT_NE(parse, nullptr);
+  std::int32_t f[6] = {-1, -1, -1, -1, -1, -1};
+  EXPECT_EQ(parse("13:05:07", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5], 1, 1), 1);
+  EXPECT_EQ(std::vector<std::int32_t>(f, f + 6), (std::vector<std::int32_t>{2013, 5, 7, 0, 0, 0}));
+  EXPECT_EQ(parse("2012:02:29:23:59:59", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5], 1, 0), 1);
+  EXPECT_EQ(std::vector<std::int32_t>(f, f + 6),
+            (std::vector<std::int32_t>{2012, 2, 29, 23, 59, 59}));
+  EXPECT_EQ(parse("2013:02:29", &f[0], nullptr, nullptr, nullptr, nullptr, nullptr, 1, 1), 0);
+  EXPECT_EQ(parse("0:14:0:99:99:90000", nullptr, &f[1], nullptr, nullptr, nullptr, &f[5], 0, 0), 1);
+  EXPECT_EQ(f[1], 14);
+  EXPECT_EQ(f[5], 90000);
+  EXPECT_EQ(parse(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 1, 1), 0);
+  EXPECT_EQ(parse("2013:01:01", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 4, 1), 0)
+      << "an unknown mode";
+}
+
+// A host that asks the script to stop (here from another thread, as a host's window thread
+// would while its script runs on a worker) ends a wait at once: these waits would otherwise
+// last for years or days. The request is repeated until the run returns, since a run begins
+// by clearing any stop asked before it.
+TEST_F(HostTest, AStopRequestFromTheHostEndsAWait) {
+  StartContext();
+  const char* waits[] = {"before = 1\nx = TimeWait(\"2099:01:01:00:00:00\")\nafter = 1\n",
+                         "before = 2\nx = TimeDelay(100000)\nafter = 2\n",
+                         "before = 3\nx = Delay(100000.5)\nafter = 3\n"};
+  for (const char* text : waits) {
+    std::atomic<bool> done{false};
+    std::thread host([&] {
+      while (!done) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        services_(context_, kServiceStop, 0, 0, 0, 0);
+      }
+    });
+    EXPECT_EQ(RunText(text, std::strlen(text) + 1), 1) << text;
+    done = true;
+    host.join();
+    EXPECT_EQ(services_(context_, kServiceRunResult, 0, 0, 0, 0), 0) << "the stop ended the run";
+    EXPECT_EQ(Variable("before"), std::string(1, text[9]));
+    EXPECT_EQ(Variable("after"), "") << text;
+  }
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
 }
 
 #if !defined(_WIN32)

@@ -20,6 +20,7 @@ set(KEL_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/strings_item_select_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/strings_items_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/strings_wildcard_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/time_ymdhms_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tokenizer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/value_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/variables_test.cpp)

@@ -1,0 +1,86 @@
+// The clock and the user's date and time formats on POSIX systems: the C library's local time
+// (the TZ setting and the system's zone files), and the formats of the user's LC_TIME locale.
+#include "platform/time.h"
+
+#include <cstring>
+#include <ctime>
+#include <locale.h>
+#include <sys/time.h>
+
+namespace kel::platform {
+namespace {
+
+ClockTime FromParts(const std::tm& parts, long microseconds) {
+  return ClockTime{parts.tm_year + 1900,
+                   parts.tm_mon + 1,
+                   parts.tm_mday,
+                   parts.tm_hour,
+                   parts.tm_min,
+                   parts.tm_sec,
+                   static_cast<int>(microseconds / 1000),
+                   parts.tm_wday};
+}
+
+ClockTime Now(bool local) {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  std::time_t seconds = now.tv_sec;
+  std::tm parts{};
+  if (local)
+    localtime_r(&seconds, &parts);
+  else
+    gmtime_r(&seconds, &parts);
+  return FromParts(parts, static_cast<long>(now.tv_usec));
+}
+
+// Formats with the user's LC_TIME locale (from the environment), whatever locale the process
+// itself runs in; the C locale when the environment names none that exists.
+bool FormatInUserLocale(const ClockTime& moment, const char* format, char* out, std::size_t size) {
+  if (out == nullptr || size == 0) return false;
+  std::tm parts{};
+  parts.tm_year = moment.year - 1900;
+  parts.tm_mon = moment.month - 1;
+  parts.tm_mday = moment.day;
+  parts.tm_hour = moment.hour;
+  parts.tm_min = moment.minute;
+  parts.tm_sec = moment.second;
+  parts.tm_wday = moment.dayOfWeek;
+  locale_t user = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+  if (user == static_cast<locale_t>(0))
+    user = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+  if (user == static_cast<locale_t>(0)) return false;
+  std::size_t length = strftime_l(out, size, format, &parts, user);
+  freelocale(user);
+  return length > 0;
+}
+
+}  // namespace
+
+ClockTime LocalClockTime() {
+  return Now(true);
+}
+
+ClockTime UniversalClockTime() {
+  return Now(false);
+}
+
+bool FormatUserShortDate(const ClockTime& moment, char* out, std::size_t size) {
+  return FormatInUserLocale(moment, "%x", out, size);
+}
+
+bool FormatUserTimeOfDay(const ClockTime& moment, char* out, std::size_t size) {
+  return FormatInUserLocale(moment, "%X", out, size);
+}
+
+// There is no profile of international settings: the defaults.
+IntlSettings ReadIntlSettings() {
+  IntlSettings settings{};
+  std::strcpy(settings.dateSeparator, "/");
+  std::strcpy(settings.morning, "AM");
+  std::strcpy(settings.afternoon, "PM");
+  std::strcpy(settings.timeSeparator, ":");
+  std::strcpy(settings.shortDate, "M/d/yy");
+  return settings;
+}
+
+}  // namespace kel::platform

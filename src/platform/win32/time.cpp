@@ -1,0 +1,69 @@
+// The clock and the user's date and time formats on Windows: the system's local and universal
+// time, the locale's formats, and the [intl] section of the user's profile.
+#include "platform/time.h"
+
+#include <windows.h>
+
+namespace kel::platform {
+namespace {
+
+ClockTime FromSystemTime(const SYSTEMTIME& time) {
+  return ClockTime{time.wYear,   time.wMonth,  time.wDay,          time.wHour,
+                   time.wMinute, time.wSecond, time.wMilliseconds, time.wDayOfWeek};
+}
+
+SYSTEMTIME ToSystemTime(const ClockTime& moment) {
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(moment.year);
+  time.wMonth = static_cast<WORD>(moment.month);
+  time.wDay = static_cast<WORD>(moment.day);
+  time.wDayOfWeek = static_cast<WORD>(moment.dayOfWeek);
+  time.wHour = static_cast<WORD>(moment.hour);
+  time.wMinute = static_cast<WORD>(moment.minute);
+  time.wSecond = static_cast<WORD>(moment.second);
+  time.wMilliseconds = static_cast<WORD>(moment.milliseconds);
+  return time;
+}
+
+void ReadIntlText(const char* key, const char* fallback, char* out, std::size_t size) {
+  ::GetProfileStringA("intl", key, fallback, out, static_cast<DWORD>(size));
+}
+
+}  // namespace
+
+ClockTime LocalClockTime() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return FromSystemTime(now);
+}
+
+ClockTime UniversalClockTime() {
+  SYSTEMTIME now{};
+  ::GetSystemTime(&now);
+  return FromSystemTime(now);
+}
+
+bool FormatUserShortDate(const ClockTime& moment, char* out, std::size_t size) {
+  SYSTEMTIME time = ToSystemTime(moment);
+  return ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, out,
+                          static_cast<int>(size)) > 0;
+}
+
+bool FormatUserTimeOfDay(const ClockTime& moment, char* out, std::size_t size) {
+  SYSTEMTIME time = ToSystemTime(moment);
+  return ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, out, static_cast<int>(size)) > 0;
+}
+
+IntlSettings ReadIntlSettings() {
+  IntlSettings settings{};
+  settings.dateOrder = static_cast<int>(::GetProfileIntA("intl", "iDate", 0));
+  settings.twentyFourHour = static_cast<int>(::GetProfileIntA("intl", "iTime", 0));
+  ReadIntlText("sDate", "/", settings.dateSeparator, sizeof settings.dateSeparator);
+  ReadIntlText("s1159", "AM", settings.morning, sizeof settings.morning);
+  ReadIntlText("s2359", "PM", settings.afternoon, sizeof settings.afternoon);
+  ReadIntlText("sTime", ":", settings.timeSeparator, sizeof settings.timeSeparator);
+  ReadIntlText("sShortDate", "M/d/yy", settings.shortDate, sizeof settings.shortDate);
+  return settings;
+}
+
+}  // namespace kel::platform
