@@ -29,6 +29,8 @@ KEL_FAMILY_ROUTINE(ArrayFunction);
 KEL_FAMILY_ROUTINE(ArrayShapeFunction);
 KEL_FAMILY_ROUTINE(ArraySortFunction);
 KEL_FAMILY_ROUTINE(ArrayFileFunction);
+// functions/ini: the entries of profile (INI) files.
+KEL_FAMILY_ROUTINE(IniFunction);
 
 }  // namespace kel
 
