@@ -32,9 +32,9 @@ bool WriteSystemProfileText(const char* section, const char* key, const char* va
 }
 
 void AnnounceSystemProfileChange(const char* section) {
-  // The handle value programs have always been told through; it reaches no window on the
-  // systems of today, whose programs learn of changes from the settings themselves.
-  ::SendMessageA(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xFFFFFFFF)), WM_WININICHANGE, 0,
+  // Handle value -1 (0xFFFFFFFF in 32 bits, widened as handles are) reaches every top-level
+  // window, as the broadcast handle does.
+  ::SendMessageA(reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), WM_WININICHANGE, 0,
                  reinterpret_cast<LPARAM>(section));
 }
 
