@@ -31,6 +31,8 @@ KEL_FAMILY_ROUTINE(ArraySortFunction);
 KEL_FAMILY_ROUTINE(ArrayFileFunction);
 // functions/ini: the entries of profile (INI) files.
 KEL_FAMILY_ROUTINE(IniFunction);
+// functions/digests: digests of files and the keys of their keyed forms.
+KEL_FAMILY_ROUTINE(DigestFunction);
 
 }  // namespace kel
 
