@@ -1,7 +1,7 @@
 // File digests and derived keys on POSIX systems, computed with the cryptographic library
 // (libcrypto). What the library does not offer (MD2 in most builds) is reported as such. Keys
-// are derived and exported as the Windows base provider does it: the first bytes of the hash
-// of the pass phrase, in a plain-text key blob.
+// are derived and exported as the system's default provider does it on Windows: the first
+// bytes of the hash of the pass phrase, in a plain-text key blob.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -190,15 +190,16 @@ DigestOutcome DerivePassPhraseKey(DigestAlgorithm hash, KeyAlgorithm keyAlgorith
 #if defined(KEL_HAVE_LIBCRYPTO)
   Hasher hasher;
   if (!hasher.Offered(hash)) return NotOffered();
-  // The base provider's key lengths: DES 56 bits (in 8 bytes), RC2 and RC4 40 to 56 bits in
-  // whole bytes, 40 by default.
+  // The default provider's key lengths: DES 56 bits (in 8 bytes; 64 is taken as 56), RC2 and
+  // RC4 40 to 128 bits in whole bytes, 128 by default. No length exceeds the shortest hash, so
+  // the key is always the first bytes of the hash.
   std::uint32_t keyBytes = 0;
   if (keyAlgorithm == KeyAlgorithm::Des) {
-    if (bits != 0 && bits != 56) return Failure("Error generating key", kBadFlags);
+    if (bits != 0 && bits != 56 && bits != 64) return Failure("Error generating key", kBadFlags);
     keyBytes = 8;
   } else {
-    if (bits == 0) bits = 40;
-    if (bits < 40 || bits > 56 || bits % 8 != 0) return Failure("Error generating key", kBadFlags);
+    if (bits == 0) bits = 128;
+    if (bits < 40 || bits > 128 || bits % 8 != 0) return Failure("Error generating key", kBadFlags);
     keyBytes = bits / 8;
   }
   std::vector<std::uint8_t> value;
