@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "builtins/arguments.h"
 #include "builtins/function_groups.h"
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
-#include "lang/string_heap.h"
 #include "platform/digest.h"
 #include "platform/platform.h"
 
@@ -95,15 +95,7 @@ bool SetHexResult(BatchContext& context, EvalValue& result, const std::vector<st
     text += kDigits[bytes[i] >> 4];
     text += kDigits[bytes[i] & 15];
   }
-  std::uint32_t offset = text.empty() ? 0 : HeapCopyText(context, text.data(), text.size());
-  if (!text.empty() && offset == 0) {
-    SetError(context, kErrOutOfStringMemory);
-    return false;
-  }
-  ReleaseEval(context, result);
-  result.value.flags = kValueText;
-  result.value.textRef = offset;
-  return true;
+  return SetAnsiResult(context, result, text.data(), text.size());
 }
 
 // A failed computation: recorded under the failing step, then the function's error.

@@ -5,13 +5,13 @@
 #include <memory>
 #include <new>
 
+#include "builtins/arguments.h"
 #include "builtins/function_groups.h"
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
-#include "lang/string_heap.h"
 #include "platform/profile.h"
 
 namespace kel {
@@ -44,18 +44,6 @@ const char* Text(BatchContext& context, EvalValue* arguments, int index) {
   return ValueText(context, arguments[index].value);
 }
 
-bool SetTextResult(BatchContext& context, EvalValue& result, const char* text, std::size_t length) {
-  std::uint32_t offset = 0;
-  if (length != 0 && (offset = HeapCopyText(context, text, length)) == 0) {
-    SetError(context, kErrOutOfStringMemory);
-    return false;
-  }
-  ReleaseEval(context, result);
-  result.value.flags = kValueText;
-  result.value.textRef = offset;
-  return true;
-}
-
 bool SameText(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b)
     if (platform::UpperAnsi(*a) != platform::UpperAnsi(*b)) return false;
@@ -78,7 +66,7 @@ void Read(BatchContext& context, EvalValue& result, const char* file, const char
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadBufferBytes]);
   if (buffer == nullptr) return SetError(context, kErrUnableToAllocate);
   std::size_t length = ReadEntry(file, section, key, fallback, buffer.get(), kReadBufferBytes);
-  SetTextResult(context, result, buffer.get(), length);
+  SetAnsiResult(context, result, buffer.get(), length);
 }
 
 void Write(BatchContext& context, EvalValue& result, const char* file, const char* section,
@@ -108,7 +96,7 @@ void Itemize(BatchContext& context, EvalValue& result, const char* file, const c
   char* list = buffer.get();
   std::size_t length =
       ReadEntry(file, *section == '\0' ? nullptr : section, nullptr, kNoEntries, list, size);
-  if (length == 0) return (void)SetTextResult(context, result, kNoEntries, sizeof kNoEntries - 1);
+  if (length == 0) return (void)SetAnsiResult(context, result, kNoEntries, sizeof kNoEntries - 1);
   // Each NUL between names becomes a tab; the list ends at the first empty name.
   list[length] = '\0';
   std::size_t end = 0;
@@ -117,38 +105,35 @@ void Itemize(BatchContext& context, EvalValue& result, const char* file, const c
     if (end + 1 >= length || list[end + 1] == '\0') break;
     list[end] = '\t';
   }
-  SetTextResult(context, result, list, end);
+  SetAnsiResult(context, result, list, end);
 }
 
 }  // namespace
 
 KEL_FAMILY_ROUTINE(IniFunction) {
-  (void)count;
   (void)unicode;
+  const bool isPrivate = code == kKeywordIniReadPvt || code == kKeywordIniWritePvt ||
+                         code == kKeywordIniDeletePvt || code == kKeywordIniItemizePvt;
+  // The private forms name their file last.
+  const char* file = isPrivate ? Text(context, arguments, count - 1) : nullptr;
+  const char* section = Text(context, arguments, 0);
   switch (code) {
     case kKeywordIniRead:
-      return Read(context, result, nullptr, Text(context, arguments, 0),
-                  Text(context, arguments, 1), Text(context, arguments, 2));
     case kKeywordIniReadPvt:
-      if (RefusedEntry(context, Text(context, arguments, 0), Text(context, arguments, 1))) return;
-      return Read(context, result, Text(context, arguments, 3), Text(context, arguments, 0),
-                  Text(context, arguments, 1), Text(context, arguments, 2));
     case kKeywordIniWrite:
-      return Write(context, result, nullptr, Text(context, arguments, 0),
-                   Text(context, arguments, 1), Text(context, arguments, 2));
-    case kKeywordIniWritePvt:
-      if (RefusedEntry(context, Text(context, arguments, 0), Text(context, arguments, 1))) return;
-      return Write(context, result, Text(context, arguments, 3), Text(context, arguments, 0),
-                   Text(context, arguments, 1), Text(context, arguments, 2));
+    case kKeywordIniWritePvt: {
+      const char* key = Text(context, arguments, 1);
+      if (isPrivate && RefusedEntry(context, section, key)) return;
+      if (code == kKeywordIniRead || code == kKeywordIniReadPvt)
+        return Read(context, result, file, section, key, Text(context, arguments, 2));
+      return Write(context, result, file, section, key, Text(context, arguments, 2));
+    }
     case kKeywordIniDelete:
-      return Delete(nullptr, Text(context, arguments, 0), Text(context, arguments, 1));
     case kKeywordIniDeletePvt:
-      return Delete(Text(context, arguments, 2), Text(context, arguments, 0),
-                    Text(context, arguments, 1));
+      return Delete(file, section, Text(context, arguments, 1));
     case kKeywordIniItemize:
-      return Itemize(context, result, nullptr, Text(context, arguments, 0));
     case kKeywordIniItemizePvt:
-      return Itemize(context, result, Text(context, arguments, 1), Text(context, arguments, 0));
+      return Itemize(context, result, file, section);
     default:
       SetError(context, kErrFunctionNotDefined);
   }
