@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -125,8 +126,17 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(path.stem().string().c_str(), RunScript, text)
         ->Unit(benchmark::kMillisecond);
   }
+  // Scripts that write files do it in the current folder: a new one of their own, removed at
+  // the end. The engine is found beside this program first, while relative paths still hold.
+  LoadedEngine();
+  std::filesystem::path work = std::filesystem::temp_directory_path() /
+                               ("kel-bench-" + std::to_string(std::random_device()()));
+  std::filesystem::create_directories(work);
+  std::filesystem::current_path(work);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  std::filesystem::current_path(work.parent_path());
+  std::filesystem::remove_all(work);
   return 0;
 }

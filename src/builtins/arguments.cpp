@@ -8,6 +8,7 @@
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/messages.h"
+#include "lang/eval_value.h"
 #include "lang/string_heap.h"
 
 namespace kel {
@@ -88,6 +89,16 @@ bool ConvertArgumentValue(BatchContext& context, EvalValue& argument, std::uint3
     default:
       return true;
   }
+}
+
+bool SetAnsiResult(BatchContext& context, EvalValue& result, const char* text, std::size_t length) {
+  std::uint32_t offset = 0;
+  if (length != 0 && (offset = HeapCopyText(context, text, length)) == 0)
+    return Fail(context, kErrOutOfStringMemory);
+  ReleaseEval(context, result);
+  result.value.flags = kValueText;
+  result.value.textRef = offset;
+  return true;
 }
 
 void TidyResult(BatchContext& context, EvalValue& result) {

@@ -2,6 +2,7 @@
 #ifndef KEL_BUILTINS_ARGUMENTS_H
 #define KEL_BUILTINS_ARGUMENTS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "lang/value.h"
@@ -63,6 +64,9 @@ inline bool ConvertArgument(BatchContext& context, EvalValue& argument, std::uin
   }
   return ConvertArgumentValue(context, argument, type, index, unicodeMode);
 }
+
+// Makes the result a new ANSI text copied from `text`; false with 3096 when the heap is full.
+bool SetAnsiResult(BatchContext& context, EvalValue& result, const char* text, std::size_t length);
 
 // A numeric result never carries text as well: its ANSI text is freed.
 void TidyResult(BatchContext& context, EvalValue& result);

@@ -32,6 +32,10 @@ KEL_FAMILY_ROUTINE(ArrayFileFunction);
 // functions/time: the clock, calendar arithmetic on YmdHms texts, and the waits.
 KEL_FAMILY_ROUTINE(TimeFunction);
 KEL_FAMILY_ROUTINE(TimeWaitFunction);
+// functions/ini: the entries of profile (INI) files.
+KEL_FAMILY_ROUTINE(IniFunction);
+// functions/digests: digests of files and the keys of their keyed forms.
+KEL_FAMILY_ROUTINE(DigestFunction);
 
 }  // namespace kel
 

@@ -41,8 +41,8 @@ void ChooseLanguage() {
   platform::ReadProfileText(kSettingsFile, kSettingsMain, "Language", kNotTranslated,
                             choice.language, sizeof choice.language);
   if (std::strcmp(choice.language, kNotTranslated) == 0)
-    platform::ReadProfileText("WIN.INI", "INTL", "sLanguage", "enu", choice.language,
-                              sizeof choice.language);
+    platform::ReadSystemProfileText("INTL", "sLanguage", "enu", choice.language,
+                                    sizeof choice.language);
 
   char name[kLanguageBytes + 16];
   std::snprintf(name, sizeof name, "KELDLANG.%s", choice.language);

@@ -1,6 +1,6 @@
 # The function families of the data and system functions; each family's folder lists its own
 # sources in its sources.cmake.
 foreach(family strings binary arrays time math files windows keys registry launch clipboard
-               mouse pipes shortcuts digests)
+               mouse pipes shortcuts digests ini)
   include(${CMAKE_CURRENT_LIST_DIR}/${family}/sources.cmake OPTIONAL)
 endforeach()

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/profile.h"
+
 namespace kel::platform {
 
 // ---------------------------------------------------------------------------------------------
@@ -124,16 +126,6 @@ bool CharacterTypesWide(const char16_t* text, std::size_t length, std::uint16_t*
 // The default ANSI code page of the system's locale, or of the user's; false when the locale
 // settings cannot be read.
 bool DefaultAnsiCodePage(bool user, std::uint32_t* codePage);
-
-// ---------------------------------------------------------------------------------------------
-// Profile (INI) files. A name without a directory means the settings file in its usual place.
-// Returns the length of the value copied into `out` (the default when the key is missing).
-std::size_t ReadProfileText(const char* file, const char* section, const char* key,
-                            const char* fallback, char* out, std::size_t size);
-int ReadProfileNumber(const char* file, const char* section, const char* key, int fallback);
-bool WriteProfileText(const char* file, const char* section, const char* key, const char* value);
-// Where a bare settings-file name resolves to (written into `out`, zero-terminated).
-std::size_t SettingsFilePath(const char* name, char* out, std::size_t size);
 
 // ---------------------------------------------------------------------------------------------
 // The system the engine runs on, detected once per process.

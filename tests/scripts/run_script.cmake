@@ -28,6 +28,10 @@ while(NOT rest STREQUAL "")
     math(EXPR next "${end} + 1")
     string(SUBSTRING "${rest}" ${next} -1 rest)
   endif()
+  if(line MATCHES "^; run in a temporary directory")
+    set(temporary ON)
+    continue()
+  endif()
   string(FIND "${line}" "; expect" at)
   if(at EQUAL -1)
     continue()
@@ -55,11 +59,30 @@ set(command ${KEL} "${SCRIPT}")
 if(EMULATOR)
   set(command ${EMULATOR} ${command})
 endif()
+# A script that writes files asks for a directory of its own, made empty and removed after the
+# run; it is also where the engine keeps its settings for that run, so that none of the user's
+# files is touched.
+set(directory "${CMAKE_CURRENT_SOURCE_DIR}")
+if(temporary)
+  if(DEFINED ENV{TMPDIR})
+    set(directory "$ENV{TMPDIR}")
+  else()
+    set(directory "/tmp")
+  endif()
+  string(RANDOM LENGTH 12 tag)
+  set(directory "${directory}/kel-script-${tag}")
+  file(MAKE_DIRECTORY "${directory}")
+  set(command ${CMAKE_COMMAND} -E env "XDG_CONFIG_HOME=${directory}" ${command})
+endif()
 execute_process(COMMAND ${command}
+                WORKING_DIRECTORY "${directory}"
                 RESULT_VARIABLE status
                 OUTPUT_VARIABLE output
                 ERROR_VARIABLE errors
                 TIMEOUT 120)
+if(temporary)
+  file(REMOVE_RECURSE "${directory}")
+endif()
 string(REPLACE "\r" "" output "${output}")
 string(REPLACE "\r" "" errors "${errors}")
 

@@ -1,24 +1,45 @@
-// Profile (INI) files on POSIX systems, read and written with the rules of the Windows
-// profile services: names compared without case, values trimmed and unquoted, a missing file
-// read as empty and created on the first write. A bare file name lives in the user's
-// configuration directory ($XDG_CONFIG_HOME/kel, else ~/.config/kel).
-#include "platform/platform.h"
-#include "platform/posix/posix_internal.h"
-
+// Profile (INI) files on POSIX systems. The file is read whole on every call and, when a write
+// changes it, written whole again, with the rules of the Windows profile services: lines are
+// trimmed and blank ones dropped, "[name]" opens a section (up to its last "]"), "key=value"
+// sets a key and a line without "=" is a key without value; names compare without regard to
+// case; the first of several equal sections or keys is the one that answers; lines before the
+// first section form a section without name. A bare file name lives in the user's
+// configuration directory ($XDG_CONFIG_HOME/kel, else ~/.config/kel); in any other name a
+// backslash separates directories as a slash does.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+#include "platform/posix/posix_internal.h"
+
 namespace kel::platform {
 namespace {
+
+struct ProfileKey {
+  std::string name;
+  std::string value;
+  bool hasValue;  // false for a line without "="
+};
+
+struct ProfileSection {
+  std::string name;
+  std::vector<ProfileKey> keys;
+};
+
+// The sections in file order; the first holds the lines before any section header.
+struct Profile {
+  std::vector<ProfileSection> sections;
+};
+
+constexpr char kSystemProfile[] = "WIN.INI";
 
 std::string SettingsDirectory() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -32,15 +53,33 @@ std::string SettingsDirectory() {
   return base + "/kel";
 }
 
+bool IsBareName(const char* file) {
+  return std::strpbrk(file, "/\\") == nullptr;
+}
+
+// A name with a directory is a path, whichever of the two separators it uses.
 std::string ResolveProfilePath(const char* file) {
-  if (std::strchr(file, '/') != nullptr) return file;
-  return SettingsDirectory() + "/" + file;
+  if (IsBareName(file)) return SettingsDirectory() + "/" + file;
+  std::string path = file;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+// The blanks the profile services trim: white space and the old end-of-file mark.
+bool IsProfileBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1A;
+}
+
+std::string_view TrimLeading(std::string_view text) {
+  while (!text.empty() && IsProfileBlank(text.front()))
+    text.remove_prefix(1);
+  return text;
 }
 
 std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-    text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+  text = TrimLeading(text);
+  while (!text.empty() && IsProfileBlank(text.back()))
     text.remove_suffix(1);
   return text;
 }
@@ -48,81 +87,180 @@ std::string_view Trim(std::string_view text) {
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (a[i] != b[i] && UpperAnsi(a[i]) != UpperAnsi(b[i])) return false;
   return true;
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+Profile Parse(std::string_view text) {
+  Profile profile;
+  profile.sections.emplace_back();
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = Trim(text.substr(start, end - start));
+    start = end + 1;
+    if (line.empty()) continue;
+    if (line.front() == '[') {
+      std::size_t close = line.rfind(']');
+      if (close != std::string_view::npos) {
+        profile.sections.push_back({std::string(Trim(line.substr(1, close - 1))), {}});
+        continue;
+      }
+    }
+    std::vector<ProfileKey>& keys = profile.sections.back().keys;
+    std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+      keys.push_back({std::string(line), {}, false});
+    } else {
+      keys.push_back({std::string(Trim(line.substr(0, equals))),
+                      std::string(Trim(line.substr(equals + 1))), true});
+    }
   }
-  return lines;
+  return profile;
 }
 
-// The section name of a "[name]" line, or nothing.
-bool SectionName(std::string_view line, std::string_view* name) {
-  line = Trim(line);
-  if (line.size() < 2 || line.front() != '[') return false;
-  std::size_t close = line.find(']');
-  if (close == std::string_view::npos) return false;
-  *name = Trim(line.substr(1, close - 1));
-  return true;
+Profile Load(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return Parse({});
+  std::string text;
+  char chunk[16384];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+    text.append(chunk, got);
+  std::fclose(file);
+  return Parse(text);
 }
 
-// The key and value of a "key=value" line.
-bool KeyValue(std::string_view line, std::string_view* key, std::string_view* value) {
-  std::size_t equals = line.find('=');
-  if (equals == std::string_view::npos) return false;
-  *key = Trim(line.substr(0, equals));
-  *value = Trim(line.substr(equals + 1));
-  return true;
-}
-
-bool MakeDirectories(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    std::string part = path.substr(0, slash);
-    mkdir(part.c_str(), 0755);
+std::string Serialise(const Profile& profile) {
+  std::string text;
+  for (const ProfileSection& section : profile.sections) {
+    if (!section.name.empty()) text.append("[").append(section.name).append("]\r\n");
+    for (const ProfileKey& key : section.keys) {
+      text += key.name;
+      if (key.hasValue) text.append("=").append(key.value);
+      text += "\r\n";
+    }
   }
-  return true;
+  return text;
+}
+
+// Replaces the file through a new one beside it, so that a failed write leaves the old text.
+bool Save(const std::string& path, bool bareName, const Profile& profile) {
+  if (bareName) mkdir(SettingsDirectory().c_str(), 0755);
+  std::string text = Serialise(profile);
+  std::string temporary = path + ".XXXXXX";
+  int descriptor = mkstemp(temporary.data());
+  if (descriptor < 0) {
+    posix::SetLastErrorFromErrno();
+    return false;
+  }
+  struct stat old;
+  fchmod(descriptor, stat(path.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644);
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t written = write(descriptor, text.data() + done, text.size() - done);
+    if (written <= 0) break;
+    done += static_cast<std::size_t>(written);
+  }
+  bool ok = done == text.size();
+  if (close(descriptor) != 0) ok = false;
+  if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  posix::SetLastErrorFromErrno();
+  unlink(temporary.c_str());
+  return false;
+}
+
+ProfileSection* FindSection(Profile& profile, const char* name) {
+  std::string_view wanted = Trim(name);
+  for (ProfileSection& section : profile.sections)
+    if (SameName(section.name, wanted)) return &section;
+  return nullptr;
+}
+
+ProfileKey* FindKey(ProfileSection& section, const char* name) {
+  std::string_view wanted = Trim(name);
+  for (ProfileKey& key : section.keys)
+    if (SameName(key.name, wanted)) return &key;
+  return nullptr;
 }
 
 std::size_t CopyOut(std::string_view text, char* out, std::size_t size) {
-  if (out == nullptr || size == 0) return 0;
   std::size_t length = text.size() < size ? text.size() : size - 1;
   std::memcpy(out, text.data(), length);
   out[length] = '\0';
   return length;
 }
 
+// A value that starts and ends with the same quote (single or double) is read without them.
+std::size_t CopyValue(std::string_view value, char* out, std::size_t size) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  return CopyOut(value, out, size);
+}
+
+std::size_t CopyFallback(const char* fallback, char* out, std::size_t size) {
+  std::string_view text = fallback != nullptr ? fallback : "";
+  while (!text.empty() && text.back() == ' ')
+    text.remove_suffix(1);
+  return CopyOut(text, out, size);
+}
+
+// Names, each followed by a NUL, and one more NUL; a list that does not fit is cut and still
+// ends with two NULs, and its length is then size - 2.
+std::size_t CopyList(const std::vector<std::string_view>& names, char* out, std::size_t size) {
+  if (size < 2) {
+    if (size == 1) out[0] = '\0';
+    return 0;
+  }
+  std::size_t at = 0;
+  for (std::string_view name : names) {
+    if (at + name.size() + 1 > size - 1) {
+      std::size_t room = size - 2 - at;
+      std::memcpy(out + at, name.data(), room < name.size() ? room : name.size());
+      out[size - 2] = '\0';
+      out[size - 1] = '\0';
+      return size - 2;
+    }
+    std::memcpy(out + at, name.data(), name.size());
+    at += name.size();
+    out[at++] = '\0';
+  }
+  out[at] = '\0';
+  return at;
+}
+
 }  // namespace
 
 std::size_t SettingsFilePath(const char* name, char* out, std::size_t size) {
+  if (out == nullptr || size == 0) return 0;
   return CopyOut(ResolveProfilePath(name), out, size);
 }
 
 std::size_t ReadProfileText(const char* file, const char* section, const char* key,
                             const char* fallback, char* out, std::size_t size) {
-  std::string_view current;
-  bool inSection = false;
-  for (const std::string& line : ReadLines(ResolveProfilePath(file))) {
-    std::string_view name, k, v;
-    if (SectionName(line, &name)) {
-      inSection = SameName(name, section);
-    } else if (inSection && KeyValue(line, &k, &v) && SameName(k, key)) {
-      // A value wrapped in a matching pair of quotes is read without them.
-      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        v = v.substr(1, v.size() - 2);
-      return CopyOut(v, out, size);
-    }
+  if (out == nullptr || size == 0) return 0;
+  Profile profile = Load(ResolveProfilePath(file));
+  std::vector<std::string_view> names;
+  if (section == nullptr) {
+    for (const ProfileSection& each : profile.sections)
+      if (!each.name.empty()) names.emplace_back(each.name);
+    return CopyList(names, out, size);
   }
-  return CopyOut(fallback ? fallback : "", out, size);
+  ProfileSection* found = FindSection(profile, section);
+  if (key == nullptr) {
+    if (found != nullptr) {
+      // Comments and lines without "=" are not keys to list.
+      for (const ProfileKey& each : found->keys)
+        if (each.hasValue && (each.name.empty() || each.name.front() != ';'))
+          names.emplace_back(each.name);
+    }
+    if (names.empty()) return CopyFallback(fallback, out, size);
+    return CopyList(names, out, size);
+  }
+  ProfileKey* entry = found != nullptr ? FindKey(*found, key) : nullptr;
+  if (entry == nullptr || !entry->hasValue) return CopyFallback(fallback, out, size);
+  return CopyValue(entry->value, out, size);
 }
 
 int ReadProfileNumber(const char* file, const char* section, const char* key, int fallback) {
@@ -132,60 +270,53 @@ int ReadProfileNumber(const char* file, const char* section, const char* key, in
 }
 
 bool WriteProfileText(const char* file, const char* section, const char* key, const char* value) {
+  // Every write goes straight to the file: there is nothing to bring up to date.
+  if (section == nullptr) return key == nullptr && value == nullptr;
   std::string path = ResolveProfilePath(file);
-  std::vector<std::string> lines = ReadLines(path);
-  std::vector<std::string> result;
-  bool inSection = false, sectionSeen = false, written = false;
-  std::size_t sectionEnd = 0;  // where a new key of the section goes
-  for (const std::string& line : lines) {
-    std::string_view name, k, v;
-    if (SectionName(line, &name)) {
-      if (inSection && !written && key != nullptr && value != nullptr) {
-        result.insert(result.begin() + static_cast<std::ptrdiff_t>(sectionEnd),
-                      std::string(key) + "=" + value);
-        written = true;
-      }
-      inSection = SameName(name, section);
-      if (inSection) sectionSeen = true;
-      if (inSection && key == nullptr) continue;  // the whole section goes
-      result.push_back(line);
-      sectionEnd = result.size();
-      continue;
+  Profile profile = Load(path);
+  ProfileSection* found = FindSection(profile, section);
+  if (key == nullptr) {
+    if (found == nullptr) return true;
+    profile.sections.erase(profile.sections.begin() + (found - profile.sections.data()));
+  } else if (value == nullptr) {
+    ProfileKey* entry = found != nullptr ? FindKey(*found, key) : nullptr;
+    if (entry == nullptr) return true;
+    found->keys.erase(found->keys.begin() + (entry - found->keys.data()));
+  } else {
+    // New names and values lose their leading blanks only.
+    std::string_view text = TrimLeading(value);
+    if (found == nullptr) {
+      profile.sections.push_back({std::string(TrimLeading(section)), {}});
+      found = &profile.sections.back();
     }
-    if (inSection) {
-      if (key == nullptr) continue;
-      if (KeyValue(line, &k, &v) && SameName(k, key)) {
-        if (value != nullptr && !written) {
-          result.push_back(std::string(key) + "=" + value);
-          written = true;
-        }
-        sectionEnd = result.size();
-        continue;
-      }
-      result.push_back(line);
-      if (!Trim(line).empty()) sectionEnd = result.size();
-      continue;
-    }
-    result.push_back(line);
-  }
-  if (key != nullptr && value != nullptr && !written) {
-    if (inSection) {
-      result.insert(result.begin() + static_cast<std::ptrdiff_t>(sectionEnd),
-                    std::string(key) + "=" + value);
-    } else if (!sectionSeen || !inSection) {
-      result.push_back(std::string("[") + section + "]");
-      result.push_back(std::string(key) + "=" + value);
+    ProfileKey* entry = FindKey(*found, key);
+    if (entry == nullptr) {
+      found->keys.push_back({std::string(TrimLeading(key)), std::string(text), true});
+    } else if (entry->hasValue && entry->value == text) {
+      return true;
+    } else {
+      entry->value = text;
+      entry->hasValue = true;
     }
   }
-  MakeDirectories(path);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    posix::SetLastErrorFromErrno();
-    return false;
-  }
-  for (const std::string& line : result)
-    out << line << "\r\n";
-  return static_cast<bool>(out);
+  return Save(path, IsBareName(file), profile);
+}
+
+std::size_t ReadSystemProfileText(const char* section, const char* key, const char* fallback,
+                                  char* out, std::size_t size) {
+  return ReadProfileText(kSystemProfile, section, key, fallback, out, size);
+}
+
+bool WriteSystemProfileText(const char* section, const char* key, const char* value) {
+  return WriteProfileText(kSystemProfile, section, key, value);
+}
+
+void AnnounceSystemProfileChange(const char*) {}
+
+std::uint64_t ProfileFileSize(const char* file) {
+  struct stat status;
+  std::string path = ResolveProfilePath(file != nullptr ? file : kSystemProfile);
+  return stat(path.c_str(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
 }
 
 }  // namespace kel::platform
