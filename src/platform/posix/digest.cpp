@@ -14,20 +14,31 @@
 #include "platform/platform.h"
 #include "platform/posix/posix_internal.h"
 
+namespace kel::platform {
+namespace {
+
+constexpr std::uint32_t kNotSupported = 0x80090008;  // NTE_BAD_ALGID
+
+DigestOutcome NotOffered() {
+  return {DigestStatus::NotOffered, nullptr, kNotSupported};
+}
+
+}  // namespace
+}  // namespace kel::platform
+
 #if defined(KEL_HAVE_LIBCRYPTO)
+
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
-#endif
 
 namespace kel::platform {
 namespace {
 
 constexpr std::size_t kPieceBytes = 1 << 20;  // the file is hashed a megabyte at a time
-// The system's error numbers of the failures the base provider reports.
-constexpr std::uint32_t kBadFlags = 0x80090009;      // NTE_BAD_FLAGS: a key length it refuses
-constexpr std::uint32_t kBadKeyBlob = 0x80090005;    // NTE_BAD_DATA: a malformed key blob
-constexpr std::uint32_t kNotSupported = 0x80090008;  // NTE_BAD_ALGID
+// The system's error numbers of the failures its provider reports.
+constexpr std::uint32_t kBadFlags = 0x80090009;    // NTE_BAD_FLAGS: a key length it refuses
+constexpr std::uint32_t kBadKeyBlob = 0x80090005;  // NTE_BAD_DATA: a malformed key blob
 // The plain-text key blob: type, version, a reserved word, the key's algorithm, its length in
 // bytes, then the key.
 constexpr std::uint8_t kPlainTextKeyBlob = 8;
@@ -50,10 +61,6 @@ DigestOutcome Failure(const char* step, std::uint32_t error) {
   return {DigestStatus::Failed, step, error};
 }
 
-DigestOutcome NotOffered() {
-  return {DigestStatus::NotOffered, nullptr, kNotSupported};
-}
-
 // The path of a UTF-16 name.
 std::string NativePath(const char16_t* path) {
   std::size_t length = 0;
@@ -74,8 +81,6 @@ void AppendWord(std::vector<std::uint8_t>& out, std::uint32_t word) {
   for (int shift = 0; shift < 32; shift += 8)
     out.push_back(static_cast<std::uint8_t>(word >> shift));
 }
-
-#if defined(KEL_HAVE_LIBCRYPTO)
 
 struct FileCloser {
   int descriptor;
@@ -140,14 +145,11 @@ class Hasher {
   EVP_MAC_CTX* macContext_ = nullptr;
 };
 
-#endif
-
 }  // namespace
 
 DigestOutcome DigestFile(const char16_t* path, DigestAlgorithm algorithm, bool keyed,
                          const std::uint8_t* keyBlob, std::size_t keyBlobSize,
                          std::vector<std::uint8_t>& digest) {
-#if defined(KEL_HAVE_LIBCRYPTO)
   FileCloser file{open(NativePath(path).c_str(), O_RDONLY)};
   if (file.descriptor < 0) {
     posix::SetLastErrorFromErrno();
@@ -178,16 +180,11 @@ DigestOutcome DigestFile(const char16_t* path, DigestAlgorithm algorithm, bool k
   }
   if (!hasher.Finish(digest)) return Failure("Error retrieving hash value", kNotSupported);
   return {};
-#else
-  (void)path, (void)algorithm, (void)keyed, (void)keyBlob, (void)keyBlobSize, (void)digest;
-  return NotOffered();
-#endif
 }
 
 DigestOutcome DerivePassPhraseKey(DigestAlgorithm hash, KeyAlgorithm keyAlgorithm,
                                   std::uint32_t bits, const char* text, std::size_t length,
                                   std::vector<std::uint8_t>& blob) {
-#if defined(KEL_HAVE_LIBCRYPTO)
   Hasher hasher;
   if (!hasher.Offered(hash)) return NotOffered();
   // The default provider's key lengths: DES 56 bits (in 8 bytes; 64 is taken as 56), RC2 and
@@ -211,10 +208,24 @@ DigestOutcome DerivePassPhraseKey(DigestAlgorithm hash, KeyAlgorithm keyAlgorith
   AppendWord(blob, keyBytes);
   blob.insert(blob.end(), value.begin(), value.begin() + keyBytes);
   return {};
-#else
-  (void)hash, (void)keyAlgorithm, (void)bits, (void)text, (void)length, (void)blob;
-  return NotOffered();
-#endif
 }
 
 }  // namespace kel::platform
+
+#else
+
+namespace kel::platform {
+
+DigestOutcome DigestFile(const char16_t*, DigestAlgorithm, bool, const std::uint8_t*, std::size_t,
+                         std::vector<std::uint8_t>&) {
+  return NotOffered();
+}
+
+DigestOutcome DerivePassPhraseKey(DigestAlgorithm, KeyAlgorithm, std::uint32_t, const char*,
+                                  std::size_t, std::vector<std::uint8_t>&) {
+  return NotOffered();
+}
+
+}  // namespace kel::platform
+
+#endif
