@@ -29,6 +29,12 @@ KEL_FAMILY_ROUTINE(ArrayFunction);
 KEL_FAMILY_ROUTINE(ArrayShapeFunction);
 KEL_FAMILY_ROUTINE(ArraySortFunction);
 KEL_FAMILY_ROUTINE(ArrayFileFunction);
+// functions/files: copying, moving and deleting files, names, itemizing, text files,
+// directories and disks.
+KEL_FAMILY_ROUTINE(FileFunction);
+KEL_FAMILY_ROUTINE(FileNameFunction);
+KEL_FAMILY_ROUTINE(TextFileFunction);
+KEL_FAMILY_ROUTINE(DirectoryFunction);
 
 }  // namespace kel
 
