@@ -129,6 +129,8 @@ char FoldCase(char c) {
 // "*.*" stands for every name, as it does on Windows.
 bool MatchesPattern(const char* name, const char* pattern) {
   if (*pattern == '\0') return *name == '\0';
+  // A final "." stands for "no extension", as in "*.".
+  if (pattern[0] == '.' && pattern[1] == '\0' && *name == '\0') return true;
   if (*pattern == '*') {
     for (const char* rest = name;; ++rest) {
       if (MatchesPattern(rest, pattern + 1)) return true;
