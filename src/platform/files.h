@@ -96,6 +96,13 @@ bool DiskSpace(const std::u16string& path, std::uint64_t* freeBytes, std::uint64
 // Creates a new empty file with a unique name, beginning with `prefix`, in the system's
 // directory for temporary files; its full name.
 bool CreateTemporaryFile(const std::u16string& prefix, std::u16string* path);
+// The long and the short (8.3) form of an existing file's name. Systems without short names
+// answer the long form for both.
+bool LongPathName(const std::u16string& path, std::u16string* name);
+bool ShortPathName(const std::u16string& path, std::u16string* name);
+// The Windows directory or, with `system`, the system directory (with a final separator);
+// false with 50 (not supported) where there is none.
+bool WindowsDirectory(bool system, std::u16string* directory);
 // The directory that holds the running program (with a final separator).
 bool ProgramDirectory(std::u16string* directory);
 // The value of an environment variable as UTF-16; false when it is not set.

@@ -11,6 +11,7 @@
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "platform/files.h"
+#include "platform/platform.h"
 
 namespace kel {
 namespace {
@@ -92,6 +93,35 @@ void DiskTotal(BatchContext& context, int count, EvalValue& result, EvalValue* a
   SetByteCountResult(context, result, total, count > 1 && arguments[1].value.intValue == 1);
 }
 
+// The bytes of the files in a directory, and with `nested` in all directories below it.
+std::uint64_t DirectoryBytes(const std::u16string& directory, bool nested) {
+  std::u16string prefix = WithSeparator(directory);
+  std::uint64_t total = 0;
+  std::vector<std::u16string> below;
+  platform::DirectorySearch search;
+  platform::FoundFile found;
+  if (!search.Open(prefix + u"*")) return 0;
+  while (search.Next(&found)) {
+    std::u16string_view name(found.name);
+    if ((found.attributes & platform::kAttributeDirectory) == 0)
+      total += found.size;
+    else if (nested && name != u"." && name != u"..")
+      below.push_back(prefix + std::u16string(name));
+  }
+  search.Close();
+  for (const std::u16string& child : below)
+    total += DirectoryBytes(child, true);
+  return total;
+}
+
+void DirectorySize(BatchContext& context, int count, EvalValue& result, EvalValue* arguments) {
+  std::u16string directory;
+  if (!NameArgument(context, arguments[0], &directory)) return;
+  if (!IsDirectoryName(directory)) return SetError(context, kErrFunctionFailed);
+  std::uint64_t total = DirectoryBytes(directory, (arguments[1].value.intValue & 1) != 0);
+  SetByteCountResult(context, result, total, count > 2 && arguments[2].value.intValue == 1);
+}
+
 bool DriveExists(const std::u16string& entry) {
   std::u16string root;
   return DriveRoot(entry, &root) && IsDirectoryName(root);
@@ -121,6 +151,24 @@ KEL_FAMILY_ROUTINE(DirectoryFunction) {
       return;
     case kKeywordDirHome:
       if (!platform::ProgramDirectory(&path)) return SetError(context, kErrFunctionFailed);
+      SetNameResult(context, result, path);
+      return;
+    case kKeywordDirRename: {
+      std::u16string target;
+      if (!NameArgument(context, arguments[0], &path) ||
+          !NameArgument(context, arguments[1], &target))
+        return;
+      if (!IsDirectoryName(path) || !platform::RenameFile(path, target)) {
+        RecordApiError(context, platform::LastSystemError(), "MoveFile", true);
+        return SetError(context, kErrFunctionFailed);
+      }
+      return SetEvalInteger(context, result, 1);
+    }
+    case kKeywordDirSize:
+      return DirectorySize(context, count, result, arguments);
+    case kKeywordDirWindows:
+      if (!platform::WindowsDirectory(arguments[0].value.intValue == 1, &path))
+        return SetError(context, kErrNotAvailable);
       SetNameResult(context, result, path);
       return;
     case kKeywordDiskFree:

@@ -299,13 +299,14 @@ void TotalSize(BatchContext& context, int count, EvalValue& result, EvalValue* a
   if (ok) SetByteCountResult(context, result, total, count > 1 && arguments[1].value.intValue == 1);
 }
 
-void AttributesText(BatchContext& context, EvalValue& result, EvalValue* arguments,
-                    bool directory) {
+void AttributesText(BatchContext& context, EvalValue& result, EvalValue* arguments, bool directory,
+                    bool bits) {
   std::u16string name;
   if (!NameArgument(context, arguments[0], &name)) return;
   platform::FileFacts facts;
   if (HasWildcard(name) || !platform::QueryFile(name, &facts) || IsDirectory(facts) != directory)
     return SetError(context, directory ? kErrDirAttrGetNotFound : kErrAttrGetNotFound);
+  if (bits) return SetEvalInteger(context, result, static_cast<std::int32_t>(facts.attributes));
   char text[5] = "----";
   if ((facts.attributes & platform::kAttributeReadOnly) != 0) text[0] = 'R';
   if ((facts.attributes & platform::kAttributeArchive) != 0) text[1] = 'A';
@@ -314,36 +315,60 @@ void AttributesText(BatchContext& context, EvalValue& result, EvalValue* argumen
   SetTextResult<char>(context, result, text, 4);
 }
 
-bool SetAttributesOf(BatchContext& context, const std::u16string& name, const char* attributes,
-                     bool directory) {
+// The attribute bits the Ex forms change: read-only, hidden, system and archive.
+constexpr std::uint32_t kChangeableAttributes =
+    platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem |
+    platform::kAttributeArchive;
+
+bool SetAttributesOf(BatchContext& context, const std::u16string& name, std::uint32_t mask,
+                     std::uint32_t bits, bool directory) {
   const std::uint32_t error = directory ? kErrDirAttrSetNotFound : kErrAttrSetNotFound;
   platform::FileFacts facts;
   if (!platform::QueryFile(name, &facts) || IsDirectory(facts) != directory)
     return Fail(context, error);
-  std::uint32_t mask, bits;
-  ParseAttributes(attributes, &mask, &bits);
   if (mask == 0 || platform::SetFileAttributeBits(name, mask, bits)) return true;
   // A bit the file system has no way to keep.
   if (platform::LastSystemError() == 50) return Fail(context, kErrNotAvailable);
   return FailWithSystemError(context, error, "SetFileAttributes");
 }
 
-void SetAttributes(BatchContext& context, EvalValue& result, EvalValue* arguments, bool directory) {
+// FileAttrSet and DirAttrSet take an attribute string; their Ex forms the attribute bits and a
+// mode: 0 makes the four changeable bits what `attributes` says, 1 adds them, 2 removes them.
+void SetAttributes(BatchContext& context, EvalValue& result, EvalValue* arguments, bool directory,
+                   bool bits) {
   std::u16string list;
   if (!NameArgument(context, arguments[0], &list)) return;
-  std::u16string attributesWide;
-  if (!NameArgument(context, arguments[1], &attributesWide)) return;
-  std::string attributes(attributesWide.begin(), attributesWide.end());
+  std::uint32_t mask = kChangeableAttributes, values = 0;
+  if (bits) {
+    values = static_cast<std::uint32_t>(arguments[1].value.intValue) & kChangeableAttributes;
+    switch (arguments[2].value.intValue) {
+      case 0:
+        break;
+      case 1:
+        mask = values;
+        break;
+      case 2:
+        mask = values;
+        values = 0;
+        break;
+      default:
+        return SetError(context, kErrInvalidMode);
+    }
+  } else {
+    std::u16string text;
+    if (!NameArgument(context, arguments[1], &text)) return;
+    ParseAttributes(std::string(text.begin(), text.end()).c_str(), &mask, &values);
+  }
   bool ok;
   if (directory) {
     std::vector<std::u16string> entries;
     ok = SplitFileList(context, list, &entries);
     for (std::size_t i = 0; ok && i < entries.size(); ++i)
-      ok = SetAttributesOf(context, entries[i], attributes.c_str(), true);
+      ok = SetAttributesOf(context, entries[i], mask, values, true);
   } else {
     ok = WalkFileList(context, list, MissingFiles::Fail, Wildcards::Allowed,
                       [&](const std::u16string& name) {
-                        return SetAttributesOf(context, name, attributes.c_str(), false);
+                        return SetAttributesOf(context, name, mask, values, false);
                       });
   }
   SetEvalInteger(context, result, ok ? 1 : 0);
@@ -384,6 +409,17 @@ void LocateFile(BatchContext& context, EvalValue& result, EvalValue* arguments) 
   SetNameResult(context, result, full);
 }
 
+void NameForm(BatchContext& context, EvalValue& result, EvalValue* arguments, bool shortForm) {
+  std::u16string name, form;
+  if (!NameArgument(context, arguments[0], &name)) return;
+  if (!(shortForm ? platform::ShortPathName(name, &form) : platform::LongPathName(name, &form))) {
+    FailWithSystemError(context, kErrFunctionFailed,
+                        shortForm ? "GetShortPathName" : "GetLongPathName");
+    return;
+  }
+  SetNameResult(context, result, form);
+}
+
 void CreateTemporary(BatchContext& context, EvalValue& result, EvalValue* arguments) {
   std::u16string prefix, path;
   if (!NameArgument(context, arguments[0], &prefix)) return;
@@ -421,17 +457,24 @@ KEL_FAMILY_ROUTINE(FileFunction) {
     case kKeywordFileSizeEx:
       return TotalSize(context, count, result, arguments);
     case kKeywordFileAttrGet:
-      return AttributesText(context, result, arguments, false);
+    case kKeywordFileAttrGetEx:
+      return AttributesText(context, result, arguments, false, code == kKeywordFileAttrGetEx);
     case kKeywordDirAttrGet:
-      return AttributesText(context, result, arguments, true);
+    case kKeywordDirAttrGetEx:
+      return AttributesText(context, result, arguments, true, code == kKeywordDirAttrGetEx);
     case kKeywordFileAttrSet:
-      return SetAttributes(context, result, arguments, false);
+    case kKeywordFileAttrSetEx:
+      return SetAttributes(context, result, arguments, false, code == kKeywordFileAttrSetEx);
     case kKeywordDirAttrSet:
-      return SetAttributes(context, result, arguments, true);
+    case kKeywordDirAttrSetEx:
+      return SetAttributes(context, result, arguments, true, code == kKeywordDirAttrSetEx);
     case kKeywordFileCompare:
       return CompareFiles(context, result, arguments);
     case kKeywordFileLocate:
       return LocateFile(context, result, arguments);
+    case kKeywordFileNameLong:
+    case kKeywordFileNameShort:
+      return NameForm(context, result, arguments, code == kKeywordFileNameShort);
     case kKeywordFileCreateTemp:
       return CreateTemporary(context, result, arguments);
     default:

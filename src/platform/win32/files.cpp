@@ -184,6 +184,32 @@ bool CreateTemporaryFile(const std::u16string& prefix, std::u16string* path) {
   return true;
 }
 
+bool LongPathName(const std::u16string& path, std::u16string* name) {
+  wchar_t buffer[MAX_PATH * 4];
+  DWORD length = ::GetLongPathNameW(Wide(path), buffer, MAX_PATH * 4);
+  if (length == 0 || length >= MAX_PATH * 4) return false;
+  name->assign(reinterpret_cast<const char16_t*>(buffer), length);
+  return true;
+}
+
+bool ShortPathName(const std::u16string& path, std::u16string* name) {
+  wchar_t buffer[MAX_PATH * 4];
+  DWORD length = ::GetShortPathNameW(Wide(path), buffer, MAX_PATH * 4);
+  if (length == 0 || length >= MAX_PATH * 4) return false;
+  name->assign(reinterpret_cast<const char16_t*>(buffer), length);
+  return true;
+}
+
+bool WindowsDirectory(bool system, std::u16string* directory) {
+  wchar_t buffer[MAX_PATH * 4];
+  UINT length = system ? ::GetSystemDirectoryW(buffer, MAX_PATH * 4)
+                       : ::GetWindowsDirectoryW(buffer, MAX_PATH * 4);
+  if (length == 0 || length >= MAX_PATH * 4) return false;
+  directory->assign(reinterpret_cast<const char16_t*>(buffer), length);
+  if (directory->back() != u'\\') *directory += u'\\';
+  return true;
+}
+
 bool ProgramDirectory(std::u16string* directory) {
   wchar_t buffer[MAX_PATH * 4];
   DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH * 4);
