@@ -150,6 +150,9 @@ bool TransferFile(BatchContext& context, Transfer kind, const std::u16string& so
   platform::FileFacts targetFacts;
   bool targetExists = platform::QueryFile(target, &targetFacts);
   if (targetExists && IsDirectory(targetFacts)) return Fail(context, errors.failed);
+  // A read-only file is never replaced nor added to, whatever the system would allow.
+  if (targetExists && (targetFacts.attributes & platform::kAttributeReadOnly) != 0)
+    return Fail(context, kind == Transfer::Append ? kErrAppendTarget : errors.failed);
   if (targetExists && platform::IsSameFile(source, target)) {
     if (kind == Transfer::Copy) return Fail(context, errors.failed);
     if (kind == Transfer::Append) return Fail(context, kErrAppendTarget);

@@ -373,6 +373,10 @@ void PutWholeFile(BatchContext& context, EvalValue& result, EvalValue* arguments
   } else {
     bytes = ValueText(context, arguments[1].value);
   }
+  // A read-only file keeps its bytes (the new ones would otherwise be moved in over it).
+  platform::FileFacts facts;
+  if (platform::QueryFile(name, &facts) && (facts.attributes & platform::kAttributeReadOnly) != 0)
+    return SetError(context, kErrWritingFile);
   if (!platform::WriteFileReplacing(name, bytes.data(), bytes.size())) {
     RecordApiError(context, platform::LastSystemError(), "WriteFile", true);
     return SetError(context, kErrWritingFile);

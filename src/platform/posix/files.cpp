@@ -175,17 +175,6 @@ bool CopyBytes(int in, int out) {
   }
 }
 
-// Windows refuses to replace a read-only file; so does this layer, where read-only means that
-// the owner may not write. False (access denied) for such a target.
-bool ReplaceableTarget(const std::string& target) {
-  struct stat status;
-  if (::stat(target.c_str(), &status) == 0 && (status.st_mode & S_IWUSR) == 0) {
-    posix::SetLastSystemError(5);
-    return false;
-  }
-  return true;
-}
-
 // A new file in the directory of `target`, to be renamed over it once complete; its descriptor
 // (-1 on failure) and its name.
 int TemporaryBeside(const std::string& target, std::string* temporary) {
@@ -197,7 +186,6 @@ int TemporaryBeside(const std::string& target, std::string* temporary) {
 // The copy is written beside the target under a temporary name and renamed over it only when
 // it is complete, so a failed copy leaves the old target as it was.
 bool CopyPosix(const std::string& from, const std::string& to) {
-  if (!ReplaceableTarget(to)) return false;
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return Fail();
   struct stat status;
@@ -386,7 +374,6 @@ bool WriteFileReplacing(const std::u16string& path, const void* data, std::size_
   if (!PosixPath(path, &target)) return false;
   struct stat old;
   bool existed = ::stat(target.c_str(), &old) == 0;
-  if (!ReplaceableTarget(target)) return false;
   if (existed && S_ISDIR(old.st_mode)) {
     posix::SetLastSystemError(5);
     return false;
@@ -417,8 +404,7 @@ bool WriteFileReplacing(const std::u16string& path, const void* data, std::size_
 
 bool MoveFileReplacing(const std::u16string& from, const std::u16string& to) {
   std::string source, target;
-  if (!PosixPath(from, &source) || !PosixPath(to, &target) || !ReplaceableTarget(target))
-    return false;
+  if (!PosixPath(from, &source) || !PosixPath(to, &target)) return false;
   if (::rename(source.c_str(), target.c_str()) == 0) return true;
   if (errno != EXDEV) return Fail();
   // Another volume: the copy is complete before the source goes.
