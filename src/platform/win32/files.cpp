@@ -21,6 +21,17 @@ std::uint64_t Join(const FILETIME& time) {
   return Join(time.dwHighDateTime, time.dwLowDateTime);
 }
 
+// Names up to this many characters come back from the system's name services.
+constexpr DWORD kNameUnits = MAX_PATH * 4;
+
+// Takes a name a system call wrote into `buffer` (its length as the call answered it: 0 for a
+// failure, `kNameUnits` or more for a name that did not fit).
+bool TakeName(const wchar_t* buffer, DWORD length, std::u16string* out) {
+  if (length == 0 || length >= kNameUnits) return false;
+  out->assign(reinterpret_cast<const char16_t*>(buffer), length);
+  return true;
+}
+
 struct SearchState {
   HANDLE find = INVALID_HANDLE_VALUE;
   WIN32_FIND_DATAW data;
@@ -92,19 +103,13 @@ void DirectorySearch::Close() {
 }
 
 bool FullPathName(const std::u16string& path, std::u16string* full) {
-  wchar_t buffer[MAX_PATH * 4];
-  DWORD length = ::GetFullPathNameW(Wide(path), MAX_PATH * 4, buffer, nullptr);
-  if (length == 0 || length >= MAX_PATH * 4) return false;
-  full->assign(reinterpret_cast<const char16_t*>(buffer), length);
-  return true;
+  wchar_t buffer[kNameUnits];
+  return TakeName(buffer, ::GetFullPathNameW(Wide(path), kNameUnits, buffer, nullptr), full);
 }
 
 bool CurrentDirectoryName(std::u16string* directory) {
-  wchar_t buffer[MAX_PATH * 4];
-  DWORD length = ::GetCurrentDirectoryW(MAX_PATH * 4, buffer);
-  if (length == 0 || length >= MAX_PATH * 4) return false;
-  directory->assign(reinterpret_cast<const char16_t*>(buffer), length);
-  return true;
+  wchar_t buffer[kNameUnits];
+  return TakeName(buffer, ::GetCurrentDirectoryW(kNameUnits, buffer), directory);
 }
 
 bool ChangeDirectory(const std::u16string& path) {
@@ -175,46 +180,35 @@ bool CreateTemporaryFile(const std::u16string& prefix, std::u16string* path) {
   DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH) return false;
   if (::GetTempFileNameW(folder, Wide(prefix), 0, name) == 0) return false;
-  wchar_t full[MAX_PATH * 4];
-  DWORD fullLength = ::GetLongPathNameW(name, full, MAX_PATH * 4);
-  if (fullLength == 0 || fullLength >= MAX_PATH * 4)
-    path->assign(reinterpret_cast<const char16_t*>(name));
-  else
-    path->assign(reinterpret_cast<const char16_t*>(full), fullLength);
+  // The temporary directory may be named in its short form; the answer is the long one.
+  std::u16string created(reinterpret_cast<const char16_t*>(name));
+  if (!LongPathName(created, path)) *path = created;
   return true;
 }
 
 bool LongPathName(const std::u16string& path, std::u16string* name) {
-  wchar_t buffer[MAX_PATH * 4];
-  DWORD length = ::GetLongPathNameW(Wide(path), buffer, MAX_PATH * 4);
-  if (length == 0 || length >= MAX_PATH * 4) return false;
-  name->assign(reinterpret_cast<const char16_t*>(buffer), length);
-  return true;
+  wchar_t buffer[kNameUnits];
+  return TakeName(buffer, ::GetLongPathNameW(Wide(path), buffer, kNameUnits), name);
 }
 
 bool ShortPathName(const std::u16string& path, std::u16string* name) {
-  wchar_t buffer[MAX_PATH * 4];
-  DWORD length = ::GetShortPathNameW(Wide(path), buffer, MAX_PATH * 4);
-  if (length == 0 || length >= MAX_PATH * 4) return false;
-  name->assign(reinterpret_cast<const char16_t*>(buffer), length);
-  return true;
+  wchar_t buffer[kNameUnits];
+  return TakeName(buffer, ::GetShortPathNameW(Wide(path), buffer, kNameUnits), name);
 }
 
 bool WindowsDirectory(bool system, std::u16string* directory) {
-  wchar_t buffer[MAX_PATH * 4];
-  UINT length = system ? ::GetSystemDirectoryW(buffer, MAX_PATH * 4)
-                       : ::GetWindowsDirectoryW(buffer, MAX_PATH * 4);
-  if (length == 0 || length >= MAX_PATH * 4) return false;
-  directory->assign(reinterpret_cast<const char16_t*>(buffer), length);
+  wchar_t buffer[kNameUnits];
+  UINT length = system ? ::GetSystemDirectoryW(buffer, kNameUnits)
+                       : ::GetWindowsDirectoryW(buffer, kNameUnits);
+  if (!TakeName(buffer, length, directory)) return false;
   if (directory->back() != u'\\') *directory += u'\\';
   return true;
 }
 
 bool ProgramDirectory(std::u16string* directory) {
-  wchar_t buffer[MAX_PATH * 4];
-  DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH * 4);
-  if (length == 0 || length >= MAX_PATH * 4) return false;
-  std::u16string path(reinterpret_cast<const char16_t*>(buffer), length);
+  wchar_t buffer[kNameUnits];
+  std::u16string path;
+  if (!TakeName(buffer, ::GetModuleFileNameW(nullptr, buffer, kNameUnits), &path)) return false;
   *directory = path.substr(0, path.find_last_of(u"\\/") + 1);
   return true;
 }
@@ -230,11 +224,9 @@ bool EnvironmentText(const char16_t* name, std::u16string* value) {
 }
 
 bool SearchSystemPath(const std::u16string& name, std::u16string* full) {
-  wchar_t buffer[MAX_PATH * 4];
-  DWORD length = ::SearchPathW(nullptr, Wide(name), nullptr, MAX_PATH * 4, buffer, nullptr);
-  if (length == 0 || length >= MAX_PATH * 4) return false;
-  full->assign(reinterpret_cast<const char16_t*>(buffer), length);
-  return true;
+  wchar_t buffer[kNameUnits];
+  return TakeName(buffer, ::SearchPathW(nullptr, Wide(name), nullptr, kNameUnits, buffer, nullptr),
+                  full);
 }
 
 FileHandle OpenFile(const std::u16string& path, FileAccess access, std::uint32_t share,
