@@ -7,8 +7,6 @@
 
 namespace kel {
 
-struct BatchContext;
-
 constexpr int kMaxOpenFiles = 128;
 
 // The mode bits of an open file.
