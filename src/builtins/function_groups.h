@@ -36,6 +36,12 @@ KEL_FAMILY_ROUTINE(TimeWaitFunction);
 KEL_FAMILY_ROUTINE(IniFunction);
 // functions/digests: digests of files and the keys of their keyed forms.
 KEL_FAMILY_ROUTINE(DigestFunction);
+// functions/files: copying, moving and deleting files, names, itemizing, text files,
+// directories and disks.
+KEL_FAMILY_ROUTINE(FileFunction);
+KEL_FAMILY_ROUTINE(FileNameFunction);
+KEL_FAMILY_ROUTINE(TextFileFunction);
+KEL_FAMILY_ROUTINE(DirectoryFunction);
 
 }  // namespace kel
 

@@ -12,6 +12,7 @@
 #include "core/control_flow_state.h"
 #include "core/error_record.h"
 #include "core/evaluator_state.h"
+#include "core/file_state.h"
 #include "core/item_memo.h"
 #include "core/loader_state.h"
 #include "core/tokenizer_state.h"
@@ -131,6 +132,9 @@ struct BatchContext {
   // read and lent to every reader after that, like a variable's text; 0 until then. Formatting
   // the heap forgets them.
   std::uint32_t constantTexts[4];
+
+  // The file functions' settings and the files the script opened (closed by mode 99).
+  FileState files;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;

@@ -109,6 +109,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   context->decimals = -1;
   context->fourDigitYear = 1;
   InitialiseErrorReporting(*context);
+  InitialiseFileState(context->files);
   context->runningFunction = kNoFunction;
   context->resultSlot = kNoSlot;
   context->resultFrame = kNoSlot;
@@ -230,6 +231,7 @@ std::int32_t ShutDown(BatchContext* context, std::intptr_t arg6) {
   ReleaseLineCaches(*context);
   ReleaseCallerStates(*context);
   ReleaseFramePool(*context);
+  ReleaseOpenFiles(context->files);
   DiscardMoreErrorInfo(*context);
   for (int i = 0; i < 4; ++i)
     FullPump(*context);

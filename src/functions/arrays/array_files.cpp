@@ -22,9 +22,6 @@ namespace {
 constexpr std::int32_t kCsvKeepBlanks = 1;
 constexpr std::int32_t kCsvNoQuotes = 2;
 
-// The line end written after each line.
-constexpr char kLineEnd[] = "\r\n";
-
 // A file's bytes, read whole.
 class FileBytes {
  public:
@@ -102,6 +99,21 @@ bool Write(BatchContext& context, EvalValue& result, const char* path, const std
   return true;
 }
 
+// The line readers take lines up to the length the file functions' read buffer allows; a
+// longer one is 1591, with the line's number as more information.
+bool CheckLineLengths(BatchContext& context,
+                      const std::vector<std::pair<std::size_t, std::size_t>>& lines,
+                      std::size_t fileSize) {
+  const std::size_t longest = LongestLine(context.files, fileSize);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].second - lines[i].first <= longest) continue;
+    SetError(context, kErrReadLineTooLong);
+    HintLine(context, i + 1);
+    return false;
+  }
+  return true;
+}
+
 void FileGet(BatchContext& context, int count, EvalValue& result, EvalValue* arguments) {
   const char* path = ValueText(context, arguments[0].value);
   const char* replacement = count > 1 ? ValueText(context, arguments[1].value) : "";
@@ -110,6 +122,7 @@ void FileGet(BatchContext& context, int count, EvalValue& result, EvalValue* arg
   FileBytes file;
   if (!file.Read(context, path)) return;
   auto lines = SplitLines(file.data(), file.size());
+  if (!CheckLineLengths(context, lines, file.size())) return;
   std::int32_t size = static_cast<std::int32_t>(lines.size() + (extra > 0 ? extra : 0));
   ArrayRecord* array = NewResultArray(context, result, &size, 1);
   if (array == nullptr) return;
@@ -199,6 +212,7 @@ void FileGetCsv(BatchContext& context, int count, EvalValue& result, EvalValue* 
   if (std::memchr(file.data(), '\0', file.size()) != nullptr)
     return SetError(context, kErrFileHasNull);
   auto lines = SplitLines(file.data(), file.size());
+  if (!CheckLineLengths(context, lines, file.size())) return;
   bool keepBlanks = (flags & kCsvKeepBlanks) != 0;
   std::vector<std::string> fields;
   std::size_t widest = 0;
@@ -231,15 +245,16 @@ void FilePut(BatchContext& context, int count, EvalValue& result, EvalValue* arg
   ArrayRecord* array = CheckedArray(context, arguments[1].value, false, 1);
   if (array == nullptr) return;
   bool writeEmpty = count > 2 && arguments[2].value.intValue != 0;
+  const char* lineEnd = LineTerminator(context.files);
   std::string bytes;
   for (std::uint32_t i = 0; i < array->elementCount; ++i) {
     const Value& element = array->elements[i];
     if ((element.flags & kValueHolding) == 0) {
-      if (writeEmpty) bytes += kLineEnd;
+      if (writeEmpty) bytes += lineEnd;
       continue;
     }
     if (!AppendElementText(context, element, bytes)) return;
-    bytes += kLineEnd;
+    bytes += lineEnd;
   }
   Write(context, result, ValueText(context, arguments[0].value), bytes);
 }
@@ -253,6 +268,7 @@ void FilePutCsv(BatchContext& context, int count, EvalValue& result, EvalValue* 
   char delimiter = *delimiterText;
   bool writeEmptyRows = count > 3 && arguments[3].value.intValue != 0;
   bool quote = !(count > 4 && (arguments[4].value.intValue & kCsvNoQuotes) != 0);
+  const char* lineEnd = LineTerminator(context.files);
   std::string bytes, field;
   std::uint32_t rows = array->dimensionCount == 2 ? array->sizes[0] : 0;
   std::uint32_t columns = array->dimensionCount == 2 ? array->sizes[1] : 0;
@@ -282,7 +298,7 @@ void FilePutCsv(BatchContext& context, int count, EvalValue& result, EvalValue* 
       }
     }
     if (quote) bytes += '"';
-    bytes += kLineEnd;
+    bytes += lineEnd;
   }
   Write(context, result, ValueText(context, arguments[0].value), bytes);
 }

@@ -1,0 +1,162 @@
+// File names: taking them apart, expanding and mapping them, and itemizing the files and
+// directories a list names.
+#include <string>
+#include <vector>
+
+#include "builtins/function_groups.h"
+#include "core/batch_context.h"
+#include "errors/error_numbers.h"
+#include "errors/error_state.h"
+#include "functions/files/file_lists.h"
+#include "lang/eval_value.h"
+#include "lang/keyword_table.h"
+#include "platform/files.h"
+
+namespace kel {
+namespace {
+
+// The longest drive, directory, root or extension part.
+constexpr std::size_t kMaxNamePart = 255;
+
+// A name's parts: drive ("X:"), directory (up to and including the last separator), root (the
+// file name up to its last ".") and extension (after it).
+struct NameParts {
+  std::u16string drive, directory, root, extension;
+  bool hasDot = false;
+};
+
+NameParts SplitName(const std::u16string& name) {
+  NameParts parts;
+  std::size_t at = 0;
+  if (name.size() >= 2 && name[1] == u':') {
+    parts.drive = name.substr(0, 2);
+    at = 2;
+  }
+  std::size_t fileStart = name.find_last_of(u"\\/");
+  fileStart = fileStart == std::u16string::npos || fileStart < at ? at : fileStart + 1;
+  parts.directory = name.substr(at, fileStart - at);
+  std::u16string file = name.substr(fileStart);
+  std::size_t dot = file.find_last_of(u'.');
+  parts.hasDot = dot != std::u16string::npos;
+  parts.root = parts.hasDot ? file.substr(0, dot) : file;
+  if (parts.hasDot) parts.extension = file.substr(dot + 1);
+  for (std::u16string* part : {&parts.drive, &parts.directory, &parts.root, &parts.extension})
+    if (part->size() > kMaxNamePart) part->resize(kMaxNamePart);
+  return parts;
+}
+
+void NamePart(BatchContext& context, std::uint32_t code, int count, EvalValue& result,
+              EvalValue* arguments) {
+  std::u16string name;
+  if (!NameArgument(context, arguments[0], &name)) return;
+  NameParts parts = SplitName(name);
+  std::u16string answer;
+  switch (code) {
+    case kKeywordFileBaseName: {
+      bool keepDot = count > 1 && arguments[1].value.intValue == 1;
+      answer = parts.root;
+      if (!parts.extension.empty() || (parts.hasDot && keepDot)) answer += u'.' + parts.extension;
+      break;
+    }
+    case kKeywordFileExtension:
+      answer = parts.extension;
+      break;
+    case kKeywordFilePath:
+      answer = parts.drive + parts.directory;
+      break;
+    default:
+      answer = parts.root;
+      break;
+  }
+  SetNameResult(context, result, answer);
+}
+
+void FullName(BatchContext& context, EvalValue& result, EvalValue* arguments) {
+  std::u16string name, full;
+  if (!NameArgument(context, arguments[0], &name)) return;
+  if (name.empty() || !platform::FullPathName(name, &full))
+    return SetError(context, kErrFullNameNotExpanded);
+  SetNameResult(context, result, full);
+}
+
+void MapName(BatchContext& context, EvalValue& result, EvalValue* arguments) {
+  std::u16string name, mask, mapped;
+  if (!NameArgument(context, arguments[0], &name) || !NameArgument(context, arguments[1], &mask))
+    return;
+  // The mask's directory is kept as it is written; only the name is mapped.
+  std::size_t split = LastComponentStart(mask);
+  if (!MapNameThroughMask(name.substr(LastComponentStart(name)), mask.substr(split), &mapped))
+    return SetError(context, kErrNameNotMapped);
+  SetNameResult(context, result, mask.substr(0, split) + mapped);
+}
+
+// FileItemize, FileItemPath and DirItemize: the names a list matches, joined by the context's
+// delimiter, in the order the system lists them.
+void Itemize(BatchContext& context, EvalValue& result, EvalValue* arguments, ListKind kind,
+             bool withPath) {
+  std::u16string list;
+  if (!NameArgument(context, arguments[0], &list)) return;
+  // NOTE: an empty list would be offered to the host's "itemizenull" function; no host of
+  // this build has one, so the answer is the empty list.
+  std::vector<std::u16string> entries;
+  if (!SplitFileList(context, list, &entries)) return;
+  const char16_t delimiter = static_cast<char16_t>(context.files.fileListDelimiter);
+  const std::uint32_t unwanted = context.files.showHiddenFiles != 0
+                                     ? 0
+                                     : platform::kAttributeHidden | platform::kAttributeSystem;
+  std::u16string answer;
+  answer.reserve(16384);
+  platform::DirectorySearch search;
+  platform::FoundFile found;
+  for (const std::u16string& entry : entries) {
+    std::size_t split = LastComponentStart(entry);
+    std::u16string pattern = entry.substr(split), directory;
+    if (withPath && !platform::FullPathName(split == 0 ? u"." : entry.substr(0, split), &directory))
+      directory = entry.substr(0, split);
+    if (withPath && (directory.empty() || !IsSeparator(directory.back())))
+      directory += platform::kPathSeparator;
+    if (!search.Open(entry)) continue;
+    while (search.Next(&found)) {
+      bool isDirectory = (found.attributes & platform::kAttributeDirectory) != 0;
+      if (isDirectory != (kind == ListKind::Directories) || (found.attributes & unwanted) != 0)
+        continue;
+      std::u16string_view name(found.name);
+      if (name == u"." || name == u"..") continue;
+      if (HasWildcard(pattern) && !PassesWildcardFilter(context, std::u16string(name), pattern))
+        continue;
+      if (withPath) answer += directory;
+      answer += name;
+      answer += delimiter;
+    }
+    search.Close();
+  }
+  if (!answer.empty()) answer.pop_back();
+  SetNameResult(context, result, answer);
+}
+
+}  // namespace
+
+KEL_FAMILY_ROUTINE(FileNameFunction) {
+  (void)unicode;
+  switch (code) {
+    case kKeywordFileBaseName:
+    case kKeywordFileExtension:
+    case kKeywordFilePath:
+    case kKeywordFileRoot:
+      return NamePart(context, code, count, result, arguments);
+    case kKeywordFileFullName:
+      return FullName(context, result, arguments);
+    case kKeywordFileMapName:
+      return MapName(context, result, arguments);
+    case kKeywordFileItemize:
+      return Itemize(context, result, arguments, ListKind::Files, false);
+    case kKeywordFileItemPath:
+      return Itemize(context, result, arguments, ListKind::Files, true);
+    case kKeywordDirItemize:
+      return Itemize(context, result, arguments, ListKind::Directories, false);
+    default:
+      SetError(context, kErrFunctionNotDefined);
+  }
+}
+
+}  // namespace kel
