@@ -2,7 +2,7 @@
 # first run failing the first allocation (KEL_FAIL_ALLOCATION=1), the next the second, and so on
 # until five runs in a row end normally: the failure then falls past the script's last
 # allocation. Every run must end normally (a failure the engine could absorb) or with a reported
-# error that says memory ran out; a crash, a sanitizer's report (a leak among them) or a failed
+# error that says memory ran out (exit status 1, or 2 when the text could not be prepared); a crash, a sanitizer's report (a leak among them) or a failed
 # consistency walk fails the test.
 #
 #   cmake -DKEL=<kel command> -DSCRIPT=<file.kel> [-DLIMIT=<most runs>] -P allocation_walk.cmake
@@ -28,7 +28,8 @@ foreach(n RANGE 1 ${LIMIT})
     string(APPEND failures "allocation ${n}: the checks reported damage:\n${errors}\n")
   elseif(status STREQUAL "0")
     math(EXPR clean_in_a_row "${clean_in_a_row} + 1")
-  elseif(status STREQUAL "1")
+  elseif(status STREQUAL "1" OR status STREQUAL "2")
+    # 2: the text could not even be prepared for the run.
     set(clean_in_a_row 0)
     if("\n${errors}" MATCHES "\n([0-9]+):  ")
       list(APPEND reported ${CMAKE_MATCH_1})
