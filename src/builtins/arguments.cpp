@@ -51,11 +51,12 @@ bool ToArgumentInteger(BatchContext& context, EvalValue& argument, int index) {
 
 bool IsUnicodeModeCall(const BatchContext&, const EvalValue* arguments, int count,
                        std::uint64_t types) {
-  bool nt = Process().system.ntFamily;
   for (int i = 0; i < count; ++i) {
+    // Most arguments hold no UTF-16 text at all.
+    if ((arguments[i].value.flags & kValueWideText) == 0 || !IsWideOnly(arguments[i].value))
+      continue;
     std::uint32_t type = ArgumentTypeAt(types, i);
-    if ((type == kArgumentModeText || (type == kArgumentModeSystemText && nt)) &&
-        IsWideOnly(arguments[i].value))
+    if (type == kArgumentModeText || (type == kArgumentModeSystemText && Process().system.ntFamily))
       return true;
   }
   return false;

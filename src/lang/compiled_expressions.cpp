@@ -250,7 +250,11 @@ class Compiler {
     node.left = static_cast<std::uint32_t>(line_.arguments.size());
     node.count = static_cast<std::uint16_t>(count);
     line_.arguments.insert(line_.arguments.end(), arguments, arguments + count);
-    return Add(node);
+    for (int i = 0; i + 1 < count; ++i)
+      line_.nodes[arguments[i]].nextArgument = &line_.nodes[arguments[i + 1]];
+    std::uint32_t call = Add(node);
+    if (count > 0) line_.nodes[call].leftNode = &line_.nodes[arguments[0]];
+    return call;
   }
 
   // An argument or a parenthesised expression is a statement of its own to the evaluator, in
@@ -373,6 +377,7 @@ std::int32_t Compile(BatchContext& context, CompiledLine& line, const CachedToke
   if (!EndsExpression(end) || reader.Last() == nullptr) return -1;
   CompiledExpression expression{};
   expression.root = root;
+  expression.rootNode = &line.nodes[root];
   expression.endPosition = end.start;
   expression.endKind = end.kind;
   expression.lastKind = reader.Last()->kind;
@@ -402,6 +407,7 @@ std::int32_t CompileAssignment(BatchContext& context, CompiledLine& line,
   std::memcpy(assignment.name, name, strnlen(name, kNameBytes - 1));
   assignment.slotHint = first.slotHint;
   assignment.expression = static_cast<std::uint32_t>(right.expression - 1);
+  assignment.expressionAt = &line.expressions[assignment.expression];
   line.assignments.push_back(assignment);
   return static_cast<std::int32_t>(line.assignments.size());
 }
@@ -452,10 +458,10 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
   // the function itself) may drop or reshape the variable it came from.
   bool held[kMaxArguments];
   int evaluated = 0;
-  for (; evaluated < node.count; ++evaluated) {
+  ExprNode* argumentAt = node.leftNode;
+  for (; evaluated < node.count; ++evaluated, argumentAt = argumentAt->nextArgument) {
     ResetEval(arguments[evaluated]);
-    std::uint32_t argument = ActiveLine(context).arguments[node.left + evaluated];
-    ExprNode& argumentNode = ActiveLine(context).nodes[argument];
+    ExprNode& argumentNode = *argumentAt;
     // A later argument that calls a function may drop or change a variable whose text an
     // earlier argument borrows: the earlier ones take copies of their own first.
     if (argumentNode.calls && !OwnBorrowedTexts(context, arguments, evaluated)) break;
@@ -483,7 +489,7 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
   for (int i = 0; i < evaluated; ++i) {
     if (held[i])
       ReleaseArrayHolder(context, reinterpret_cast<ArrayRecord*>(arguments[i].value.textRef));
-    ReleaseEval(context, arguments[i]);
+    DiscardEval(context, arguments[i]);
   }
 }
 
@@ -672,9 +678,9 @@ CompiledAssignment* CompiledAssignmentAt(BatchContext& context, const char* posi
   return &line.assignments[static_cast<std::size_t>(token->assignment - 1)];
 }
 
-const CompiledExpression* AssignmentExpression(const BatchContext& context,
+const CompiledExpression* AssignmentExpression(const BatchContext&,
                                                const CompiledAssignment& assignment) {
-  return &ActiveLine(context).expressions[assignment.expression];
+  return assignment.expressionAt;
 }
 
 namespace {
@@ -717,7 +723,7 @@ void EvaluateAt(BatchContext& context, ExprNode& node, EvalValue& result) {
           IntegerShortcut(context, op, result, operand.value.intValue))
         return;
       if (!HasError(context)) ApplyOperator(context, op, comparison, result, operand);
-      ReleaseEval(context, operand);
+      DiscardEval(context, operand);
       return;
     }
     case NodeKind::kUnary: {
@@ -737,8 +743,11 @@ void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result)
   EvaluateAt(context, ActiveLine(context).nodes[index], result);
 }
 
-bool StoreWholeNumberExpression(BatchContext& context, std::uint32_t index, Value& target) {
-  ExprNode& node = ActiveLine(context).nodes[index];
+void EvaluateNode(BatchContext& context, ExprNode& node, EvalValue& result) {
+  EvaluateAt(context, node, result);
+}
+
+bool StoreWholeNumberExpression(BatchContext& context, ExprNode& node, Value& target) {
   const Value* left;
   std::int32_t out;
   if (node.shape == kShapeGeneral || !WholeNumbers(context, node, left, out)) return false;
@@ -768,7 +777,7 @@ void EvaluateCompiledExpression(BatchContext& context, const CompiledExpression&
   // A call inside may run other lines; the expression belongs to this one.
   void* line = context.tokenizer.compiledLine;
   const char* base = context.tokenizer.compiledBase;
-  EvaluateNode(context, expression.root, result);
+  EvaluateAt(context, *expression.rootNode, result);
   if (HasError(context)) return;
   context.tokenizer.compiledLine = line;
   context.tokenizer.compiledBase = base;
@@ -817,7 +826,7 @@ bool EvaluateWholeNumberAhead(BatchContext& context, std::int32_t& number) {
   TokenizerState& tokenizer = context.tokenizer;
   if (tokenizer.directExpression == nullptr) return false;
   const auto& expression = *static_cast<const CompiledExpression*>(tokenizer.directExpression);
-  ExprNode& node = ActiveLine(context).nodes[expression.root];
+  ExprNode& node = *expression.rootNode;
   if (node.shape != kShapeGeneral) {
     const Value* left;
     if (!WholeNumbers(context, node, left, number)) return false;
@@ -844,7 +853,7 @@ bool EvaluateCompiledAhead(BatchContext& context, EvalValue& result) {
     ++context.evaluator.evaluations;
     void* line = tokenizer.compiledLine;
     const char* base = tokenizer.compiledBase;
-    EvaluateNode(context, expression.root, result);
+    EvaluateAt(context, *expression.rootNode, result);
     if (HasError(context)) return true;
     tokenizer.compiledLine = line;
     tokenizer.compiledBase = base;

@@ -20,6 +20,7 @@ namespace kel {
 
 struct BatchContext;
 struct CompiledAssignment;
+struct ExprNode;
 struct CompiledExpression;
 struct CompiledLine;
 
@@ -49,11 +50,12 @@ bool AppendedPiece(const BatchContext& context, const CompiledExpression& expres
                    const char* name, std::uint32_t& piece);
 // Computes one node of the active line's compiled expressions.
 void EvaluateNode(BatchContext& context, std::uint32_t index, EvalValue& result);
+void EvaluateNode(BatchContext& context, ExprNode& node, EvalValue& result);
 // Node `index` of the active line computed straight into `target` (a variable's value) when it
 // is "variable op number" or "variable op variable" on whole numbers, as EvaluateNode and the
 // assignment of its result would leave it. False, with no more done than finding the operands'
 // slots, when it is anything else.
-bool StoreWholeNumberExpression(BatchContext& context, std::uint32_t index, Value& target);
+bool StoreWholeNumberExpression(BatchContext& context, ExprNode& node, Value& target);
 // The compiled assignment statement that begins at `position` of the active line, compiling it
 // once its tokens are known; null when there is none.
 CompiledAssignment* CompiledAssignmentAt(BatchContext& context, const char* position);

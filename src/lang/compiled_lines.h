@@ -85,10 +85,13 @@ struct ExprNode {
   std::uint64_t types;
   // Variables: the slot the name was last read from, checked before use (CachedNameSlot).
   VariableSlot* slotCache = nullptr;
+  // Calls: `leftNode` is the first argument, and each argument names the one after it.
+  ExprNode* nextArgument = nullptr;
 };
 // A compiled expression: its root node, and the token that follows it.
 struct CompiledExpression {
   std::uint32_t root;
+  ExprNode* rootNode;         // the node at `root`, which stays where it is
   std::uint16_t endPosition;  // where the token after the expression begins
   std::uint8_t endKind;       // the kind of that token
   std::uint8_t lastKind;      // the expression's last token, which goes before that one
@@ -123,8 +126,9 @@ struct SkipMemo {
 struct CompiledAssignment {
   char name[kNameBytes];  // zero-padded, as a slot name
   std::uint16_t slotHint;
-  std::uint32_t expression;           // index in the line's expressions
-  VariableSlot* slotCache = nullptr;  // the target's slot when last stored, checked before use
+  std::uint32_t expression;                // index in the line's expressions
+  const CompiledExpression* expressionAt;  // that expression, which stays where it is
+  VariableSlot* slotCache = nullptr;       // the target's slot when last stored, checked before use
 };
 
 // What else a line may need besides running its statement.

@@ -47,13 +47,17 @@ void BorrowVariable(BatchContext&, const Value& variable, std::uint16_t slot, st
   out.borrowed = variable.flags & kStorageBits;
 }
 
-void ReleaseEval(BatchContext& context, EvalValue& value) {
+void DiscardEval(BatchContext& context, EvalValue& value) {
   // A number holds nothing to give back.
   if ((value.value.flags & (kStorageBits | kValueObject)) != 0 || value.borrowed != 0) {
     ForgetBorrowed(value);
     // Objects are left to their variable when the value is a copy of one; nothing else is.
     ReleaseValue(context, value.value, 0, kHolderOther);
   }
+}
+
+void ReleaseEval(BatchContext& context, EvalValue& value) {
+  DiscardEval(context, value);
   ResetEval(value);
 }
 

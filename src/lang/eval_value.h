@@ -22,6 +22,9 @@ void BorrowVariable(BatchContext& context, const Value& variable, std::uint16_t 
                     std::uint16_t frame, EvalValue& out);
 // Frees what the Value owns, forgets what it borrowed, and empties it.
 void ReleaseEval(BatchContext& context, EvalValue& value);
+// ReleaseEval for a value that is not used again: what it owns is freed, and it is left as it
+// stands rather than cleared.
+void DiscardEval(BatchContext& context, EvalValue& value);
 // Frees only its texts (owned ones), keeping the numbers; the variable link is cleared.
 void ReleaseEvalTexts(BatchContext& context, EvalValue& value);
 // Makes the Value own everything it holds (duplicates borrowed texts, takes an array holder)

@@ -872,7 +872,7 @@ Append StrCatInPlace(BatchContext& context, std::uint16_t slot, EvalValue& resul
   for (; computed < count; ++computed) {
     ++context.evaluator.evaluations;
     ResetEval(values[computed]);
-    EvaluateNode(context, pieces[computed]->root, values[computed]);
+    EvaluateNode(context, *pieces[computed]->rootNode, values[computed]);
     context.tokenizer.compiledLine = line;
     context.tokenizer.compiledBase = base;
     if (HasError(context)) {
@@ -1121,7 +1121,7 @@ int RunAssignment(BatchContext& context, EvalValue& result, CompiledAssignment& 
     // A whole number computed from whole numbers replaces a whole number: nothing to append,
     // release or copy.
     ++context.evaluator.evaluations;
-    if (StoreWholeNumberExpression(context, expression->root, context.varSlots[slot].value))
+    if (StoreWholeNumberExpression(context, *expression->rootNode, context.varSlots[slot].value))
       return HasError(context) ? 0 : 1;
     --context.evaluator.evaluations;
   }
@@ -1130,7 +1130,7 @@ int RunAssignment(BatchContext& context, EvalValue& result, CompiledAssignment& 
     ++context.evaluator.evaluations;
     void* line = context.tokenizer.compiledLine;
     const char* base = context.tokenizer.compiledBase;
-    EvaluateNode(context, expression->root, result);
+    EvaluateNode(context, *expression->rootNode, result);
     context.tokenizer.compiledLine = line;
     context.tokenizer.compiledBase = base;
   }

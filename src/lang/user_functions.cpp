@@ -4,8 +4,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <memory>
-#include <vector>
 
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
@@ -48,19 +46,28 @@ struct CallerState {
 // so that a function called in a loop or recursively allocates nothing.
 class CallerStatePool {
  public:
-  std::unique_ptr<CallerState> Take() {
-    if (free_.empty()) return std::make_unique_for_overwrite<CallerState>();
-    std::unique_ptr<CallerState> state = std::move(free_.back());
-    free_.pop_back();
-    return state;
+  CallerStatePool() = default;
+  CallerStatePool(const CallerStatePool&) = delete;
+  CallerStatePool& operator=(const CallerStatePool&) = delete;
+  ~CallerStatePool() {
+    for (std::size_t i = 0; i < count_; ++i)
+      delete free_[i];
   }
-  void Give(std::unique_ptr<CallerState> state) {
-    if (free_.size() < kKept) free_.push_back(std::move(state));
+  CallerState* Take() {
+    if (count_ == 0) return new CallerState;
+    return free_[--count_];
+  }
+  void Give(CallerState* state) {
+    if (count_ < kKept)
+      free_[count_++] = state;
+    else
+      delete state;
   }
 
  private:
   static constexpr std::size_t kKept = 64;
-  std::vector<std::unique_ptr<CallerState>> free_;
+  CallerState* free_[kKept];
+  std::size_t count_ = 0;
 };
 
 CallerStatePool& CallerStates(BatchContext& context) {
@@ -74,15 +81,15 @@ class SavedCaller {
  public:
   explicit SavedCaller(BatchContext& context)
       : pool_(CallerStates(context)), state_(pool_.Take()) {}
-  ~SavedCaller() { pool_.Give(std::move(state_)); }
+  ~SavedCaller() { pool_.Give(state_); }
   SavedCaller(const SavedCaller&) = delete;
   SavedCaller& operator=(const SavedCaller&) = delete;
   CallerState& operator*() { return *state_; }
-  CallerState* operator->() { return state_.get(); }
+  CallerState* operator->() { return state_; }
 
  private:
   CallerStatePool& pool_;
-  std::unique_ptr<CallerState> state_;
+  CallerState* state_;
 };
 
 // Copies a line buffer, a path or the tokenizer's state up to the end of the texts they hold: a
