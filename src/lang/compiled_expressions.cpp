@@ -685,6 +685,41 @@ const CompiledExpression* AssignmentExpression(const BatchContext&,
 
 namespace {
 
+// The cases that do more than fill in a number are functions of their own, so that the
+// dispatch the leaves go through stays small.
+[[gnu::noinline]] void EvaluateText(BatchContext& context, const ExprNode& node,
+                                    EvalValue& result) {
+  std::uint32_t offset =
+      HeapCopyText(context, ActiveLine(context).pool.data() + node.text, node.length);
+  if (offset == 0) return SetError(context, kErrOutOfStringMemory);
+  result.value.flags = kValueText;
+  result.value.textRef = offset;
+}
+
+[[gnu::noinline]] void EvaluateOperator(BatchContext& context, ExprNode& node, EvalValue& result) {
+  if (node.shape != kShapeGeneral && WholeNumbersInPlace(context, node, result)) return;
+  const std::uint16_t op = node.code;
+  const bool comparison = node.kind == NodeKind::kComparison;
+  EvaluateAt(context, *node.leftNode, result);
+  if (HasError(context)) return;
+  if (node.rightNode->calls && !OwnBorrowedTexts(context, &result, 1)) return;
+  EvalValue operand;
+  ResetEval(operand);
+  EvaluateAt(context, *node.rightNode, operand);
+  if (!HasError(context) && result.value.flags == kValueInteger &&
+      operand.value.flags == kValueInteger &&
+      IntegerShortcut(context, op, result, operand.value.intValue))
+    return;
+  if (!HasError(context)) ApplyOperator(context, op, comparison, result, operand);
+  DiscardEval(context, operand);
+}
+
+[[gnu::noinline]] void EvaluateUnary(BatchContext& context, ExprNode& node, EvalValue& result) {
+  const std::uint16_t op = node.code;
+  EvaluateAt(context, *node.leftNode, result);
+  if (!HasError(context)) ApplyUnaryOp(context, op, result);
+}
+
 void EvaluateAt(BatchContext& context, ExprNode& node, EvalValue& result) {
   switch (node.kind) {
     case NodeKind::kInteger:
@@ -695,43 +730,17 @@ void EvaluateAt(BatchContext& context, ExprNode& node, EvalValue& result) {
       result.value.flags = kValueFloat;
       result.value.floatValue = node.floating;
       return;
-    case NodeKind::kText: {
-      std::uint32_t offset =
-          HeapCopyText(context, ActiveLine(context).pool.data() + node.text, node.length);
-      if (offset == 0) return SetError(context, kErrOutOfStringMemory);
-      result.value.flags = kValueText;
-      result.value.textRef = offset;
-      return;
-    }
+    case NodeKind::kText:
+      return EvaluateText(context, node, result);
     case NodeKind::kConstant:
       return ConstantValue(context, *KeywordRow(node.code), result);
     case NodeKind::kVariable:
       return ReadVariableNode(context, node, result);
     case NodeKind::kBinary:
-    case NodeKind::kComparison: {
-      if (node.shape != kShapeGeneral && WholeNumbersInPlace(context, node, result)) return;
-      const std::uint16_t op = node.code;
-      const bool comparison = node.kind == NodeKind::kComparison;
-      EvaluateAt(context, *node.leftNode, result);
-      if (HasError(context)) return;
-      if (node.rightNode->calls && !OwnBorrowedTexts(context, &result, 1)) return;
-      EvalValue operand;
-      ResetEval(operand);
-      EvaluateAt(context, *node.rightNode, operand);
-      if (!HasError(context) && result.value.flags == kValueInteger &&
-          operand.value.flags == kValueInteger &&
-          IntegerShortcut(context, op, result, operand.value.intValue))
-        return;
-      if (!HasError(context)) ApplyOperator(context, op, comparison, result, operand);
-      DiscardEval(context, operand);
-      return;
-    }
-    case NodeKind::kUnary: {
-      const std::uint16_t op = node.code;
-      EvaluateAt(context, *node.leftNode, result);
-      if (!HasError(context)) ApplyUnaryOp(context, op, result);
-      return;
-    }
+    case NodeKind::kComparison:
+      return EvaluateOperator(context, node, result);
+    case NodeKind::kUnary:
+      return EvaluateUnary(context, node, result);
     case NodeKind::kCall:
       return CallNode(context, node, result);
   }
