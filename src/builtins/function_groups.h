@@ -18,6 +18,7 @@ struct BatchContext;
                EvalValue* arguments, bool unicode)
 
 KEL_FAMILY_ROUTINE(CoreFunction);
+KEL_FAMILY_ROUTINE(IntControlFunction);  // builtins/int_control.cpp
 KEL_FAMILY_ROUTINE(MathFunction);  // functions/math
 // functions/strings: the Str..., Item... and character functions.
 KEL_FAMILY_ROUTINE(StringFunction);

@@ -3,4 +3,5 @@ target_sources(kelengine PRIVATE
   builtins/core_functions.cpp
   builtins/dispatch.cpp
   builtins/dll_services.cpp
-  builtins/extender_router.cpp)
+  builtins/extender_router.cpp
+  builtins/int_control.cpp)

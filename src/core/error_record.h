@@ -18,6 +18,20 @@ constexpr std::size_t kErrorLogFileBytes = 260;
 constexpr std::size_t kHelpPageAddressBytes = 256;
 constexpr std::size_t kHostVersionBytes = 256;
 
+constexpr std::size_t kHandlerNameBytes = 32;  // a handler function's name: 30 characters
+
+// The script's cancel and error handlers (IntControl 72 and 73). Each level of execution (the
+// script, a user-defined function, a called script) has its own.
+struct HandlerSettings {
+  // -1 (the start): Goto CANCEL when the script has the label, staying armed; 0 off; 1 Goto
+  // the label; 2 Gosub the label; 3 call the function named in `cancelFunction`.
+  std::int32_t cancelMode;
+  // 0 (the start) off; 1 Goto TVERRORHANDLER; 2 Gosub it; 3 call `errorFunction`.
+  std::int32_t errorMode;
+  char cancelFunction[kHandlerNameBytes];
+  char errorFunction[kHandlerNameBytes];
+};
+
 struct ErrorState {
   std::uint32_t errNum;      // the statement's error; 0 = none
   std::int32_t lastErrNum;   // the last error reported to the script
@@ -41,6 +55,7 @@ struct ErrorState {
   std::int32_t statementContinues;
   // The host's version text (DLLServices request 0), shown in the error box.
   char hostVersion[kHostVersionBytes];
+  HandlerSettings handlers;
 };
 
 }  // namespace kel

@@ -32,6 +32,9 @@ struct EngineHooks {
   void (*locateFailingStatement)(BatchContext& context, SourcePosition& position);
   // The function calls and called scripts that led there (host/call_frames.h: DescribeCallers).
   std::size_t (*describeCallers)(BatchContext& context, char* out, std::size_t size);
+  // Describes the error in lastErrNum (or a cancel) in the script's handler variables
+  // (lang/handler_calls.h: DescribeError).
+  void (*describeError)(BatchContext& context, bool cancel, bool arrayOnly);
 };
 
 // The process's table: written once by the host's set-up, then only read.

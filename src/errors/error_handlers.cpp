@@ -2,15 +2,23 @@
 #include "errors/error_handlers.h"
 
 #include "core/batch_context.h"
+#include "core/hooks.h"
 
 namespace kel {
 
-// NOTE: the handler modes of IntControl 72 and 73 and the handler variables arrive with the
-// statement runner; until then no handler can be armed and there is nothing to fill.
-bool ErrorHandlerSet(const BatchContext&) {
-  return false;
+HandlerSettings StartingHandlers() {
+  HandlerSettings settings{};
+  settings.cancelMode = -1;
+  settings.errorMode = 0;
+  return settings;
 }
 
-void FillErrorHandlerVariables(BatchContext&) {}
+bool ErrorHandlerSet(const BatchContext& context) {
+  return context.errors.handlers.errorMode != 0;
+}
+
+void FillErrorHandlerVariables(BatchContext& context) {
+  if (Hooks().describeError != nullptr) Hooks().describeError(context, false, false);
+}
 
 }  // namespace kel

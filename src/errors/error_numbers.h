@@ -26,6 +26,7 @@ enum ErrorNumber : std::uint32_t {
   kCompletionExtenderReported = 9014,     // an extender error was reported
   kCompletionFunctionReported = 9015,     // an error inside a user-defined function was reported
   kCompletionUserReported = 9016,         // an ErrorEvent error was reported
+  kCompletionQuietEnd = 9019,             // IntControl 8: the run ends without a report
   kCompletionHandledInAssignment = 9998,  // a handler took the error of an assignment
   kCompletionCancel = 9999,               // User requested Cancel
 };

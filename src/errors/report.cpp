@@ -169,6 +169,7 @@ std::int32_t CopyKeptReport(BatchContext& context, char* line, char* headline, c
 void InitialiseErrorReporting(BatchContext& context) {
   ErrorState& errors = context.errors;
   errors.errorMode = kErrorModeCancel;
+  errors.handlers = StartingHandlers();
   errors.helpPageOn = HasMessage(context, kMsgHelpPageAddress) ? 1 : 0;
   if (errors.helpPageOn != 0)
     LoadMessage(context, kMsgHelpPageAddress, errors.helpPageAddress,

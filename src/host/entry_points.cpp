@@ -19,6 +19,7 @@
 #include "lang/array_record.h"
 #include "lang/compiled_lines.h"
 #include "lang/evaluator.h"
+#include "lang/handler_calls.h"
 #include "lang/run_loop.h"
 #include "lang/string_heap.h"
 #include "lang/structures.h"
@@ -68,6 +69,7 @@ void InstallHooks() {
   hooks.callHostEntry = CallHostEntry;
   hooks.locateFailingStatement = LocateFailingStatement;
   hooks.describeCallers = DescribeCallers;
+  hooks.describeError = DescribeError;
 }
 
 void SetUpProcessOnce() {

@@ -472,4 +472,18 @@ int LookupKeyword(BatchContext& context, bool wholeWord) {
   return 0;
 }
 
+int HostRowNamed(const BatchContext& context, const char* name) {
+  if (context.hostKeywords == nullptr) return -1;
+  const auto* rows = static_cast<const KelKeywordRow*>(context.hostKeywords);
+  const std::size_t length = std::strlen(name);
+  for (std::size_t i = 0; i < kMaxHostRows && rows[i].nameLength != 0; ++i) {
+    if (rows[i].nameLength != length || length > kMaxRowNameLength) continue;
+    std::size_t k = 0;
+    while (k < length && LowerCase(rows[i].name[k]) == LowerCase(name[k]))
+      ++k;
+    if (k == length) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 }  // namespace kel

@@ -98,6 +98,9 @@ KelKeywordRow* ExtenderRows();
 // `tokenizer.tokenCode` and `tokenizer.matchedLength`, or 0.
 int LookupKeyword(BatchContext& context, bool wholeWord);
 
+// The index of the host's row named `name` (compared without case), or -1.
+int HostRowNamed(const BatchContext& context, const char* name);
+
 }  // namespace kel
 
 #endif  // KEL_LANG_KEYWORD_TABLE_H

@@ -5,6 +5,7 @@ target_sources(kelengine PRIVATE
   lang/compiled_lines.cpp
   lang/consistency.cpp
   lang/foreach.cpp
+  lang/handler_calls.cpp
   lang/eval_value.cpp
   lang/evaluator.cpp
   lang/operators.cpp

@@ -15,6 +15,7 @@
 #include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
 #include "lang/evaluator.h"
+#include "lang/handler_calls.h"
 #include "lang/keyword_table.h"
 #include "lang/statement_handlers.h"
 #include "lang/string_heap.h"
@@ -203,14 +204,6 @@ int RunCommand(BatchContext& context, EvalValue& result, StatementRun& run, std:
   }
 }
 
-// The script's cancel and error handlers (IntControl 72 and 73) are offered the error here: a
-// handler function is called, or a Gosub frame is pushed and the run goes on at the label
-// CANCEL or TVERRORHANDLER (found without caching). True when a handler took the error. No
-// handler can be set yet, so every error stands.
-bool HandlerTookError(BatchContext&, StatementLine&) {
-  return false;
-}
-
 // What the statement's error means for the run: completion codes end it (or not), errors go to
 // the handlers and then to the error box, whose answer decides.
 int SettleError(BatchContext& context, StatementLine& statement, int status) {
@@ -228,9 +221,15 @@ int SettleError(BatchContext& context, StatementLine& statement, int status) {
     }
     return 0;
   }
-  if (HandlerTookError(context, statement)) return 1;
-  if (number == kCompletionCancel) return 0;
-  if (ReportStatementError(context, statement.line + statement.start, false) == 0) return 0;
+  // The script's cancel and error handlers (IntControl 72 and 73) have the first word.
+  const HandlerSettings& handlers = errors.handlers;
+  const bool offered =
+      (number == kCompletionCancel ? handlers.cancelMode : handlers.errorMode) != 0;
+  if (OfferErrorToHandler(context, statement)) return 1;
+  // What stands now: the error, a cancel, or the end a handler function asked for.
+  if (errors.errNum == 0) return status;
+  if (errors.errNum > kLastErrorNumber) return 0;
+  if (ReportStatementError(context, statement.line + statement.start, offered) == 0) return 0;
   errors.errNum = 0;
   return 1;
 }

@@ -9,6 +9,7 @@
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "lang/eval_value.h"
+#include "lang/handler_calls.h"
 #include "lang/run_loop.h"
 #include "lang/script_parameters.h"
 #include "lang/structures.h"
@@ -190,6 +191,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   // A recursive call's statements record their targets in the same record: the caller's
   // statement gets its own back when the call returns.
   std::int32_t callerTarget = record->lastAssigned;
+  NestedHandlers handlers(context);
   SavedCaller saved(context);
   SaveCaller(context, *saved, record->file);
 
@@ -278,6 +280,7 @@ void ReleaseCallerStates(BatchContext& context) {
 void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& parameters,
                     EvalValue& result) {
   if (context.callLevels >= kMaxCallLevels) return SetError(context, kErrTooManyCallLevels);
+  NestedHandlers handlers(context);
   SavedCaller saved(context);
   SaveCaller(context, *saved, nullptr);
   if ((parameters.value.flags & kValueWideText) != 0 && (parameters.value.flags & kValueText) == 0)
