@@ -9,6 +9,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "functions/system/tab_list.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "platform/platform.h"
@@ -33,11 +34,7 @@ void Set(BatchContext& context, const char* name, const char* value, EvalValue& 
 
 // "NAME=value" for every variable, tab-delimited.
 void Itemize(BatchContext& context, EvalValue& result) {
-  std::string list;
-  for (const std::string& entry : platform::EnvironmentEntries()) {
-    if (!list.empty()) list += '\t';
-    list += entry;
-  }
+  std::string list = TabList(platform::EnvironmentEntries());
   SetAnsiResult(context, result, list.data(), list.size());
 }
 

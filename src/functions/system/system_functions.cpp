@@ -12,6 +12,7 @@
 #include "errors/error_box.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "functions/system/tab_list.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "platform/platform.h"
@@ -41,12 +42,7 @@ void SetStringResult(BatchContext& context, EvalValue& result, const std::string
 
 void SetListResult(BatchContext& context, EvalValue& result,
                    const std::vector<std::string>& items) {
-  std::string list;
-  for (const std::string& item : items) {
-    if (!list.empty()) list += '\t';
-    list += item;
-  }
-  SetStringResult(context, result, list);
+  SetStringResult(context, result, TabList(items));
 }
 
 void Computer(BatchContext& context, int request, EvalValue& result) {
