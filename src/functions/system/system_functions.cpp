@@ -51,8 +51,11 @@ void Computer(BatchContext& context, int request, EvalValue& result) {
     SetStringResult(context, result, name);
 }
 
-void NumberFact(BatchContext& context, platform::SystemFact fact, std::int32_t number,
-                EvalValue& result) {
+// A fact that is one number, asked of the platform with `ask(request, number)`.
+template <typename Question>
+void NumberFact(BatchContext& context, Question ask, int request, EvalValue& result) {
+  std::int32_t number = 0;
+  platform::SystemFact fact = ask(request, number);
   if (Answered(context, fact)) SetEvalInteger(context, result, number);
 }
 
@@ -87,7 +90,6 @@ void Network(BatchContext& context, int request, EvalValue& result) {
 KEL_FAMILY_ROUTINE(SystemFunction) {
   (void)unicode;
   const int request = count > 0 ? arguments[0].value.intValue : 0;
-  std::int32_t number = 0;
   switch (code) {
     case kKeywordGetTickCount:
       return SetEvalInteger(context, result, static_cast<std::int32_t>(platform::TickCount()));
@@ -97,9 +99,9 @@ KEL_FAMILY_ROUTINE(SystemFunction) {
     case kKeywordComputerNameGet:
       return Computer(context, request, result);
     case kKeywordDosVersion:
-      return NumberFact(context, platform::DosVersionPart(request, number), number, result);
+      return NumberFact(context, platform::DosVersionPart, request, result);
     case kKeywordWinMetrics:
-      return NumberFact(context, platform::SystemMetric(request, number), number, result);
+      return NumberFact(context, platform::SystemMetric, request, result);
     case kKeywordWinSysInfo:
       return Processor(context, result);
     case kKeywordWinVersion:
