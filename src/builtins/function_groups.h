@@ -43,6 +43,9 @@ KEL_FAMILY_ROUTINE(FileFunction);
 KEL_FAMILY_ROUTINE(FileNameFunction);
 KEL_FAMILY_ROUTINE(TextFileFunction);
 KEL_FAMILY_ROUTINE(DirectoryFunction);
+// functions/system: the environment variables, and facts about the system and the engine.
+KEL_FAMILY_ROUTINE(EnvironmentFunction);
+KEL_FAMILY_ROUTINE(SystemFunction);
 
 }  // namespace kel
 

@@ -35,6 +35,12 @@ constexpr std::int32_t kServiceQuietMode = 23;
 constexpr std::int32_t kServiceKeptReport = 25;
 constexpr std::int32_t kServiceScriptPath = 40;
 
+// The catalogue's text of a script file that cannot be found or read, and the export that
+// fetches catalogue texts.
+constexpr std::uint32_t kMsgScriptNotFound = 102;
+using LoadMyStringFn = std::int32_t(KEL_CDECL*)(void* context, void* module, std::uint32_t id,
+                                                char* buffer, std::int32_t size);
+
 // The command's own functions, by their row in its keyword table.
 enum HostFunction : std::int32_t { kHostStdOut = 0 };
 constexpr std::size_t kHeapReservation = std::size_t{1} << 30;
@@ -155,7 +161,21 @@ class Engine {
         platform::FindSymbol(library_, "ProcessDaBatBuffer"));
     if (init_ == nullptr || run_ == nullptr)
       return Fail("the engine library lacks its entry points");
+    loadString_ = reinterpret_cast<LoadMyStringFn>(platform::FindSymbol(library_, "LoadMyString"));
     return true;
+  }
+
+  // A script file that cannot be read, reported as the engine reports one that Call cannot
+  // find: the catalogue's headline, then the file's name.
+  void ReportUnreadableScript(const std::string& file) {
+    char text[1024] = {};
+    if (loadString_ == nullptr ||
+        loadString_(nullptr, nullptr, kMsgScriptNotFound, text, sizeof text) <= 0) {
+      Complain("cannot read the script file " + file);
+      return;
+    }
+    std::string line = std::to_string(kMsgScriptNotFound) + ":  " + text + ": " + file + "\n";
+    platform::WriteStandardError(line.data(), line.size());
   }
 
   // The host's call order: check, context, variable table, heap.
@@ -230,6 +250,7 @@ class Engine {
   KelDoDaDllInitFn init_ = nullptr;
   KelProcessDaBatBufferFn run_ = nullptr;
   KelDllServicesFn services_ = nullptr;
+  LoadMyStringFn loadString_ = nullptr;
   MemoryHandle context_ = nullptr;
   MemoryHandle table_ = nullptr;
   void* heap_ = nullptr;
@@ -429,6 +450,8 @@ int main(int argc, char** argv) {
     Complain("-e needs a statement");
     return kExitNotStarted;
   }
+  Engine engine;
+  if (!engine.Load()) return kExitNotStarted;
   std::string text;
   std::string path = first;
   if (first == "-") {
@@ -441,7 +464,7 @@ int main(int argc, char** argv) {
     std::size_t size = 0;
     MemoryHandle script = platform::ReadWholeFile(first.c_str(), &size);
     if (script == nullptr) {
-      Complain("cannot read the script file " + first);
+      engine.ReportUnreadableScript(first);
       return kExitNotStarted;
     }
     auto* bytes = static_cast<const char*>(platform::GlobalLock(script));
@@ -449,8 +472,7 @@ int main(int argc, char** argv) {
     platform::GlobalUnlock(script);
     platform::GlobalFree(script);
   }
-  Engine engine;
-  if (!engine.Load() || !engine.Start()) return kExitNotStarted;
+  if (!engine.Start()) return kExitNotStarted;
   if (interactive) return Interactive(engine, platform::StandardInputIsTerminal());
   return RunText(engine, text, path.c_str(), ParameterText(first == "-e" ? 3 : 2, argc, argv));
 }

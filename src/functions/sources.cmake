@@ -4,3 +4,5 @@ foreach(family strings binary arrays time math files windows keys registry launc
                mouse pipes shortcuts digests ini)
   include(${CMAKE_CURRENT_LIST_DIR}/${family}/sources.cmake OPTIONAL)
 endforeach()
+# The environment variables and the facts about the system and the engine.
+include(${CMAKE_CURRENT_LIST_DIR}/system/sources.cmake)

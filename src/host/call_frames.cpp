@@ -30,6 +30,18 @@ ScriptText CallerText(const StructEntry& entry, const UdfRecord* caller) {
   return text;
 }
 
+// A called script by the file its text came from, as the marker at the text's start names it
+// (the running script's path when the text has none).
+void NameCalledScript(const BatchContext& context, const std::uint8_t* text, char* out,
+                      std::size_t size) {
+  ScriptText script{};
+  script.bytes = const_cast<std::uint8_t*>(text);
+  script.length = std::numeric_limits<std::uint32_t>::max();
+  SourceLine source{};
+  FindSourceLine(context, script, 1, source);
+  std::snprintf(out, size, "script %s", source.file);
+}
+
 }  // namespace
 
 std::size_t DescribeCallers(BatchContext& context, char* out, std::size_t size) {
@@ -37,6 +49,9 @@ std::size_t DescribeCallers(BatchContext& context, char* out, std::size_t size) 
   out[0] = '\0';
   std::size_t length = 0;
   std::uint16_t callee = context.runningFunction;
+  // The text of the script level the walk is in: a Call frame's called script is the text that
+  // the frames above it were opened from at script level, or the one running now.
+  const std::uint8_t* scriptLevelText = context.loader.runText.bytes;
   for (std::uint16_t d = context.flow.depth; d-- > 0;) {
     const StructEntry& entry = context.flow.entries[d];
     if (entry.kind != kStructureFunction && entry.kind != kStructureCall) continue;
@@ -59,10 +74,14 @@ std::size_t DescribeCallers(BatchContext& context, char* out, std::size_t size) 
       statement[used++] = static_cast<char>(c);
     }
     statement[used] = '\0';
-    char called[kNameBytes + 16] = "a called script";
-    if (entry.kind == kStructureFunction && callee != kNoFunction)
+    char called[kPathBytes + 16] = "a called script";
+    if (entry.kind == kStructureFunction && callee != kNoFunction) {
       if (const UdfRecord* record = DefinitionRecord(context, callee))
         std::snprintf(called, sizeof called, "function %s", record->name);
+    } else if (entry.kind == kStructureCall && scriptLevelText != nullptr) {
+      NameCalledScript(context, scriptLevelText, called, sizeof called);
+    }
+    if (entry.inUdf == 0) scriptLevelText = entry.buffer;
     if (length + 1 < size) {
       int written = std::snprintf(out + length, size - length, "%s  in %s, called from %s:%lu: %s",
                                   length > 0 ? "\n" : "", called, file,

@@ -1,0 +1,166 @@
+// Environment variables and system facts on Windows, through the kernel, the window manager
+// and the registry.
+#include "platform/system_info.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace kel::platform {
+
+bool EnvironmentValue(const char* name, std::string& value) {
+  // A variable with an empty value also answers 0: only "not found" tells them apart.
+  std::string buffer(256, '\0');
+  for (;;) {
+    ::SetLastError(ERROR_SUCCESS);
+    DWORD length =
+        ::GetEnvironmentVariableA(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0 && ::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      value = buffer;
+      return true;
+    }
+    buffer.resize(length);  // the size it needs, terminator included
+  }
+}
+
+std::vector<std::string> EnvironmentEntries() {
+  std::vector<std::string> entries;
+  char* block = ::GetEnvironmentStringsA();
+  if (block == nullptr) return entries;
+  for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1)
+    if (entry[0] != '=') entries.emplace_back(entry);
+  ::FreeEnvironmentStringsA(block);
+  return entries;
+}
+
+SystemFact ComputerName(int request, std::string& name) {
+  if (request < 0 || request > 7) return SystemFact::BadRequest;
+  auto format = static_cast<COMPUTER_NAME_FORMAT>(request);
+  DWORD size = 0;
+  ::GetComputerNameExA(format, nullptr, &size);
+  std::string buffer(size + 1, '\0');
+  size = static_cast<DWORD>(buffer.size());
+  if (::GetComputerNameExA(format, buffer.data(), &size) == FALSE) size = 0;
+  buffer.resize(size);
+  name = buffer;
+  return SystemFact::Answered;
+}
+
+SystemFact DosVersionPart(int request, std::int32_t& number) {
+  // The NT family gives the programs of MS-DOS the version 5.0.
+  if (request < 0 || request > 1) return SystemFact::BadRequest;
+  number = request == 0 ? 5 : 0;
+  return SystemFact::Answered;
+}
+
+SystemFact SystemMetric(int request, std::int32_t& number) {
+  number = ::GetSystemMetrics(request);
+  return SystemFact::Answered;
+}
+
+SystemFact ProcessorFacts(std::vector<std::uint64_t>& numbers) {
+  SYSTEM_INFO info{};
+  ::GetSystemInfo(&info);
+  numbers = {info.dwPageSize,
+             reinterpret_cast<std::uintptr_t>(info.lpMinimumApplicationAddress),
+             reinterpret_cast<std::uintptr_t>(info.lpMaximumApplicationAddress),
+             info.dwActiveProcessorMask,
+             info.dwNumberOfProcessors,
+             info.dwProcessorType,
+             info.dwAllocationGranularity,
+             info.wProcessorLevel,
+             info.wProcessorRevision};
+  return SystemFact::Answered;
+}
+
+namespace {
+
+// The true version: GetVersionEx answers an older one to programs whose manifest does not name
+// the newer systems, the kernel's own query does not.
+OSVERSIONINFOEXW SystemVersion() {
+  OSVERSIONINFOEXW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+  auto query = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("NTDLL.DLL"), "RtlGetVersion")));
+  if (query != nullptr && query(&version) == 0) return version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  ::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version));
+#pragma GCC diagnostic pop
+  return version;
+}
+
+}  // namespace
+
+SystemFact WindowsVersionPart(int request, std::int32_t& number, std::string& text) {
+  OSVERSIONINFOEXW version = SystemVersion();
+  switch (request) {
+    case 0:
+      number = static_cast<std::int32_t>(version.dwMinorVersion);
+      return SystemFact::Answered;
+    case 1:
+      number = static_cast<std::int32_t>(version.dwMajorVersion);
+      return SystemFact::Answered;
+    case 2:
+      number = static_cast<std::int32_t>(version.dwBuildNumber & 0xFFFF);
+      return SystemFact::Answered;
+    case 3: {
+      char name[256] = {};
+      ::WideCharToMultiByte(CP_ACP, 0, version.szCSDVersion, -1, name, sizeof name, nullptr,
+                            nullptr);
+      text = name;
+      return SystemFact::Answered;
+    }
+    case 4:
+      number = static_cast<std::int32_t>(version.dwPlatformId);
+      return SystemFact::Answered;
+    case 5: {
+      char dotted[64];
+      std::snprintf(dotted, sizeof dotted, "%lu.%lu.%lu",
+                    static_cast<unsigned long>(version.dwMajorVersion),
+                    static_cast<unsigned long>(version.dwMinorVersion),
+                    static_cast<unsigned long>(version.dwBuildNumber & 0xFFFF));
+      text = dotted;
+      return SystemFact::Answered;
+    }
+    default:
+      return SystemFact::BadRequest;
+  }
+}
+
+SystemFact NetworkFacts(int request, std::vector<std::string>& items) {
+  if (request == 0) {
+    items = {"WINNT"};
+    return SystemFact::Answered;
+  }
+  if (request != 1) return SystemFact::BadRequest;
+  // The providers are named, comma-separated, in the order the system asks them.
+  items.clear();
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "SYSTEM\\CurrentControlSet\\Control\\NetworkProvider\\Order", 0,
+                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return SystemFact::Answered;
+  char order[2048] = {};
+  DWORD size = sizeof order - 1, type = 0;
+  LONG status = ::RegQueryValueExA(key, "ProviderOrder", nullptr, &type,
+                                   reinterpret_cast<BYTE*>(order), &size);
+  ::RegCloseKey(key);
+  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    return SystemFact::Answered;
+  std::string list(order);
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    if (comma > start) items.push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return SystemFact::Answered;
+}
+
+}  // namespace kel::platform
