@@ -1,12 +1,14 @@
 // The functions of the language core: error state, the float format setting, removing
 // variables by prefix, and reading and writing through variable pointers.
 #include <cstring>
+#include <string>
 
 #include "builtins/function_groups.h"
 #include "core/batch_context.h"
 #include "errors/error_functions.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "lang/debug_trace.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "lang/user_functions.h"
@@ -24,8 +26,17 @@ KEL_FAMILY_ROUTINE(CoreFunction) {
       return SetEvalInteger(context, result, RemoveByPrefix(context, text(0)));
     case kKeywordErrorEvent:
       return SetEvalInteger(context, result, ErrorEvent(context, integer(0), integer(1), text(2)));
-    case kKeywordErrorMode:
-      return SetEvalInteger(context, result, ErrorMode(context, integer(0)));
+    case kKeywordErrorMode: {
+      SetEvalInteger(context, result, ErrorMode(context, integer(0)));
+      const std::int32_t mode = context.errors.errorMode;
+      std::string line = std::string("********** ErrorMode: ") +
+                         (mode == 0   ? "@OFF"
+                          : mode == 2 ? "@NOTIFY"
+                                      : "@CANCEL") +
+                         " **********";
+      TraceNote(context, line.c_str());
+      return;
+    }
     case kKeywordLastError:
       return SetEvalInteger(context, result, LastError(context));
     case kKeywordInternalGetViaPointer: {

@@ -16,6 +16,7 @@
 #include "core/item_memo.h"
 #include "core/loader_state.h"
 #include "core/tokenizer_state.h"
+#include "core/trace_state.h"
 #include "core/variable_state.h"
 #include "kel/kel_host.h"
 #include "platform/platform.h"
@@ -135,6 +136,8 @@ struct BatchContext {
 
   // The file functions' settings and the files the script opened (closed by mode 99).
   FileState files;
+  // The debug trace and the single-step mode.
+  TraceState trace;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;

@@ -24,9 +24,9 @@ void CopyText(char* out, std::size_t size, const char* text) {
   std::snprintf(out, size, "%s", text != nullptr ? text : "");
 }
 
-// Appends the error to the log file: a dated line with the host window's title, the headline,
-// the error line and a rule between entries.
-void LogQuietReport(BatchContext& context) {
+}  // namespace
+
+void LogQuietEntry(BatchContext& context, const char* headline, const char* line) {
   const ErrorState& errors = context.errors;
   if (errors.errorLogFile[0] == '\0') return;
   char title[kWindowTitleBytes];
@@ -41,13 +41,13 @@ void LogQuietReport(BatchContext& context) {
     int written = std::snprintf(entry + length, sizeof entry - length, "%s", text);
     if (written > 0) length += written;
   };
-  if (errors.errorHeadline[0] != '\0') {
-    append(errors.errorHeadline);
+  if (headline[0] != '\0') {
+    append(headline);
     append("\r\n");
   }
   append("\r\n");
-  if (errors.errorLine[0] != '\0') {
-    append(errors.errorLine);
+  if (line[0] != '\0') {
+    append(line);
     append("\r\n");
   }
   append("\r\n<HR>\r\n\r\n");
@@ -57,6 +57,12 @@ void LogQuietReport(BatchContext& context) {
                           : sizeof entry - 1;
   // A log that cannot be written loses the entry; the answer stays Exit.
   platform::AppendToFile(errors.errorLogFile, entry, bytes);
+}
+
+namespace {
+
+void LogQuietReport(BatchContext& context) {
+  LogQuietEntry(context, context.errors.errorHeadline, context.errors.errorLine);
 }
 
 // Keeps where the reported statement stands, for the host to read with the report.

@@ -33,6 +33,9 @@ int PresentError(BatchContext& context, void* owner, platform::ErrorBoxKind kind
 
 // Quiet mode (IntControl 38, DLLServices 23): `setting` 0 or 1 sets it (other values leave it),
 // a non-empty `logFile` becomes the log. Returns the previous setting.
+// Appends an entry to the error log of quiet mode: a dated line with the host window's title,
+// the headline, the line and a rule between entries. Nothing without a log file.
+void LogQuietEntry(BatchContext& context, const char* headline, const char* line);
 std::int32_t SetQuietMode(BatchContext& context, std::int32_t setting, const char* logFile);
 // The help web page of the error box (IntControl 50, DLLServices 30): `setting` 0 or 1 sets it,
 // an address other than "" and "0" is kept (at most 255 characters). Returns the previous

@@ -11,6 +11,7 @@
 #include "errors/report.h"
 #include "lang/compiled_lines.h"
 #include "lang/consistency.h"
+#include "lang/debug_trace.h"
 #include "lang/eval_value.h"
 #include "lang/preprocess.h"
 #include "lang/statements.h"
@@ -385,9 +386,11 @@ int RunLoop(BatchContext& context, const ScriptText& text, EvalValue& result) {
     loader.udfDefining = 0;
     loader.udfDuplicate = 0;
   }
-  // The debugger's end hook and the trace's "END OF JOB" line join here for a run that ended
-  // well.
-  if (topLevel) ResetControlFlow(context);
+  // The trace's last record and its end lines (or its dumps, after a terminal error).
+  if (topLevel) {
+    TraceRunEnd(context, outcome, context.errors.errNum);
+    ResetControlFlow(context);
+  }
   context.runResult = outcome;
   context.runError = context.errors.errNum;
   context.lineStartOffset = lineStart;

@@ -14,6 +14,7 @@
 #include "lang/compiled_expressions.h"
 #include "lang/compiled_lines.h"
 #include "lang/eval_value.h"
+#include "lang/debug_trace.h"
 #include "lang/evaluator.h"
 #include "lang/handler_calls.h"
 #include "lang/keyword_table.h"
@@ -458,9 +459,12 @@ bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, Statemen
   errors.statementContinues = 0;
   SetTrace(context, kTracePlain, false);
   ClearAssignTarget(context);
+  const bool traced = context.trace.mode != 0;
+  if (traced) TraceBeforeStatement(context, statement.line + statement.start);
   status = RunDirectPlan(context, result, statement, plan, skipping);
-  if (errors.errNum != 0) status = SettleError(context, statement, status);
-  // The after-statement trace hooks join here.
+  const std::uint32_t error = errors.errNum;
+  if (error != 0) status = SettleError(context, statement, status);
+  if (traced) TraceAfterStatement(context, result, error, error != 0 && status == 0);
   return true;
 }
 
@@ -490,14 +494,17 @@ int RunStatementLine(BatchContext& context, EvalValue& result, StatementLine& st
   errors.statementContinues = 0;
   SetTrace(context, kTracePlain, false);
   ClearAssignTarget(context);
+  const bool traced = context.trace.mode != 0;
+  if (traced) TraceBeforeStatement(context, statement.line + statement.start);
   int status;
   if (context.loader.pendingLineError != 0) {
     status = Fail(context, context.loader.pendingLineError);
   } else {
     status = ExecStatement(context, result, statement, statement.start, statement.substituted);
   }
+  const std::uint32_t error = errors.errNum;
   status = SettleError(context, statement, status);
-  // The after-statement trace hooks join here.
+  if (traced) TraceAfterStatement(context, result, error, error != 0 && status == 0);
   return status;
 }
 

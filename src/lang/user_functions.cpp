@@ -8,6 +8,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "lang/debug_trace.h"
 #include "lang/eval_value.h"
 #include "lang/handler_calls.h"
 #include "lang/run_loop.h"
@@ -192,6 +193,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   // statement gets its own back when the call returns.
   std::int32_t callerTarget = record->lastAssigned;
   NestedHandlers handlers(context);
+  NestedTrace trace(context);
   SavedCaller saved(context);
   SaveCaller(context, *saved, record->file);
 
@@ -281,6 +283,7 @@ void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& para
                     EvalValue& result) {
   if (context.callLevels >= kMaxCallLevels) return SetError(context, kErrTooManyCallLevels);
   NestedHandlers handlers(context);
+  NestedTrace trace(context);
   SavedCaller saved(context);
   SaveCaller(context, *saved, nullptr);
   if ((parameters.value.flags & kValueWideText) != 0 && (parameters.value.flags & kValueText) == 0)

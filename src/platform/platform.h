@@ -236,6 +236,13 @@ struct LocalDateTime {
 LocalDateTime CurrentLocalTime();
 // Appends bytes to a file, creating it when missing; false when it cannot be written.
 bool AppendToFile(const char* path, const void* data, std::size_t length);
+// Removes a file named by an ANSI path; false when it is not there or cannot be removed.
+bool EraseNarrowFile(const char* path);
+// The full path of an ANSI path (relative to the current directory); false when there is none.
+bool FullNarrowPath(const char* path, char* out, std::size_t size);
+// Hands a text to the system debugger (the debug output of Windows; standard error elsewhere,
+// where there is no such channel).
+void DebuggerOutput(const char* text);
 
 // What the error box shows. Every text is zero-terminated; the button and label texts come from
 // the message catalogue so that a language file translates them.

@@ -2,7 +2,11 @@
 #include "platform/platform.h"
 #include "platform/posix/posix_internal.h"
 
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace kel::platform {
@@ -25,6 +29,24 @@ bool AppendToFile(const char* path, const void* data, std::size_t length) {
   bool ok = std::fwrite(data, 1, length, file) == length;
   if (std::fclose(file) != 0) ok = false;
   return ok;
+}
+
+bool EraseNarrowFile(const char* path) {
+  return path != nullptr && *path != '\0' && std::remove(path) == 0;
+}
+
+bool FullNarrowPath(const char* path, char* out, std::size_t size) {
+  if (path == nullptr || *path == '\0' || size == 0) return false;
+  if (path[0] == '/') return std::snprintf(out, size, "%s", path) < static_cast<int>(size);
+  char directory[PATH_MAX];
+  if (getcwd(directory, sizeof directory) == nullptr) return false;
+  int length = std::snprintf(out, size, "%s/%s", directory, path);
+  return length >= 0 && static_cast<std::size_t>(length) < size;
+}
+
+void DebuggerOutput(const char* text) {
+  std::fputs(text, stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace kel::platform

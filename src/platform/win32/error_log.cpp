@@ -22,4 +22,18 @@ bool AppendToFile(const char* path, const void* data, std::size_t length) {
   return ok && written == length;
 }
 
+bool EraseNarrowFile(const char* path) {
+  return path != nullptr && *path != '\0' && ::DeleteFileA(path) != 0;
+}
+
+bool FullNarrowPath(const char* path, char* out, std::size_t size) {
+  if (path == nullptr || *path == '\0' || size == 0) return false;
+  DWORD length = ::GetFullPathNameA(path, static_cast<DWORD>(size), out, nullptr);
+  return length > 0 && length < size;
+}
+
+void DebuggerOutput(const char* text) {
+  ::OutputDebugStringA(text);
+}
+
 }  // namespace kel::platform

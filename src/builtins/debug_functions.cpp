@@ -1,0 +1,48 @@
+// DebugTrace and DebugData: the debug trace's requests, and a line for the system debugger.
+#include <string>
+
+#include "builtins/function_groups.h"
+#include "core/batch_context.h"
+#include "errors/error_numbers.h"
+#include "errors/error_state.h"
+#include "errors/messages.h"
+#include "errors/report.h"
+#include "lang/debug_trace.h"
+#include "lang/eval_value.h"
+#include "lang/keyword_table.h"
+#include "lang/value.h"
+#include "platform/platform.h"
+
+namespace kel {
+namespace {
+constexpr std::size_t kMessageBytes = 1024;
+}  // namespace
+
+KEL_FAMILY_ROUTINE(DebugFunction) {
+  (void)unicode;
+  auto text = [&](int i) { return i < count ? ValueText(context, arguments[i].value) : ""; };
+  switch (code) {
+    case kKeywordDebugTrace: {
+      std::int32_t previous =
+          DebugTraceRequest(context, arguments[0].value.intValue, text(1), text(2));
+      if (previous >= 0) SetEvalInteger(context, result, previous);
+      return;
+    }
+    case kKeywordDebugData:
+      // In quiet mode the texts go to the error log; otherwise to the system debugger.
+      if (context.errors.quietErrors != 0) {
+        LogQuietEntry(context, text(0), text(1));
+      } else {
+        char heading[kMessageBytes];
+        LoadMessage(context, kMsgDebugDataHeading, heading, sizeof heading);
+        std::string line = std::string(heading) + text(0) + " " + text(1) + "\r\n";
+        platform::DebuggerOutput(line.c_str());
+      }
+      SetEvalInteger(context, result, 1);
+      return;
+    default:
+      SetError(context, kErrFunctionNotDefined);
+  }
+}
+
+}  // namespace kel
