@@ -1,4 +1,6 @@
-// DebugTrace and DebugData: the debug trace's requests, and a line for the system debugger.
+// DebugTrace, DebugData and Debug: the debug trace's requests, a line for the system debugger,
+// and the single-step setting.
+#include <cstdio>
 #include <string>
 
 #include "builtins/function_groups.h"
@@ -40,6 +42,16 @@ KEL_FAMILY_ROUTINE(DebugFunction) {
       }
       SetEvalInteger(context, result, 1);
       return;
+    case kKeywordDebug: {
+      // The single-step box is not offered: asking for it is refused, and the setting stays.
+      const std::int32_t mode = arguments[0].value.intValue;
+      if (mode > 0) return SetError(context, kErrNotAvailable);
+      const std::int32_t previous = context.trace.stepMode;
+      context.trace.stepMode = mode < 0 ? -1 : 0;
+      std::snprintf(context.trace.stepText, sizeof context.trace.stepText, "%s", text(1));
+      SetEvalInteger(context, result, previous);
+      return;
+    }
     default:
       SetError(context, kErrFunctionNotDefined);
   }

@@ -333,6 +333,20 @@ bool OfferErrorToHandler(BatchContext& context, StatementLine& statement) {
   return false;
 }
 
+bool OfferStopToHandler(BatchContext& context, StatementLine& statement) {
+  ErrorState& errors = context.errors;
+  if (errors.handlers.cancelMode == 0) return false;
+  const std::uint32_t kept = errors.errNum;
+  errors.errNum = kCompletionCancel;
+  if (OfferErrorToHandler(context, statement)) {
+    context.stopRequested = 0;
+    context.stopByUser = 0;
+    return true;
+  }
+  errors.errNum = kept;
+  return false;
+}
+
 NestedHandlers::NestedHandlers(BatchContext& context)
     : context_(context), kept_(context.errors.handlers) {
   context.errors.handlers = StartingHandlers();

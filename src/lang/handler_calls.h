@@ -20,6 +20,10 @@ struct StatementLine;
 // (statement.nextOffset). False when it still stands, perhaps replaced (3618, 3619; 9000 when
 // a handler function ended the script).
 bool OfferErrorToHandler(BatchContext& context, StatementLine& statement);
+// A stop the host or the user asked for between statements is a cancel: offered to the cancel
+// handler, which may take it (the stop request is then withdrawn and the run goes on at the
+// label). False, with everything as it was, when no handler took it.
+bool OfferStopToHandler(BatchContext& context, StatementLine& statement);
 
 // Describes the error in lastErrNum (or a cancel) in tverrorarray, and unless `arrayOnly` in
 // the single variables too.

@@ -13,6 +13,7 @@
 #include "lang/consistency.h"
 #include "lang/debug_trace.h"
 #include "lang/eval_value.h"
+#include "lang/handler_calls.h"
 #include "lang/preprocess.h"
 #include "lang/statements.h"
 #include "lang/structures.h"
@@ -83,6 +84,10 @@ void ReleaseStatementValue(BatchContext& context, EvalValue& result) {
   // Without a message queue there is nothing to pump between statements.
   if constexpr (platform::kHasMessageQueue) Hooks().pumpBetweenStatements(context);
   if (!context.stopRequested) return LineOutcome::Next;
+  if (OfferStopToHandler(context, statement)) {
+    nextOffset = statement.nextOffset;
+    return LineOutcome::Next;
+  }
   if (context.stopByUser && context.announceStop && (context.breakFlags & kNoStopMessage) == 0) {
     ReportLineError(context, statement.line, kMsgTerminatedByUser, kClassSevere);
     context.stopByUser = 0;

@@ -535,6 +535,28 @@ TEST_F(HostTest, AStopRequestFromTheHostEndsAWait) {
   EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
 }
 
+// A stop request is a cancel that the script's cancel handler may take: with a CANCEL label the
+// run goes on there (once, in mode 1); without a handler the run ends as before.
+TEST_F(HostTest, AStopRequestGoesToTheCancelHandler) {
+  StartContext();
+  const char* text =
+      "IntControl(72, 1, 0, \"\", \"\")\nx = TimeDelay(100000)\nafter = 1\nExit\n"
+      ":CANCEL\ncancelled = tverrortextstring\n";
+  std::atomic<bool> done{false};
+  std::thread host([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    services_(context_, kServiceStop, 0, 0, 0, 0);
+    while (!done)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  });
+  EXPECT_EQ(RunText(text, std::strlen(text) + 1), 1);
+  done = true;
+  host.join();
+  EXPECT_EQ(Variable("after"), "");
+  EXPECT_EQ(Variable("cancelled"), "Cancel");
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+}
+
 #if !defined(_WIN32)
 // Something thrown in the middle of a run (memory running out in the standard library; here the
 // host's own function throws, from deep inside a statement) ends at the entry: the run fails
