@@ -42,6 +42,13 @@ KEL_FAMILY_ROUTINE(FileFunction);
 KEL_FAMILY_ROUTINE(FileNameFunction);
 KEL_FAMILY_ROUTINE(TextFileFunction);
 KEL_FAMILY_ROUTINE(DirectoryFunction);
+// functions/binary: binary buffers: values, strings and ranges of bytes; searching; whole-buffer
+// work (checksums, records, conversion, compression); tagged sections; files.
+KEL_FAMILY_ROUTINE(BinaryFunction);
+KEL_FAMILY_ROUTINE(BinarySearchFunction);
+KEL_FAMILY_ROUTINE(BinaryRecordFunction);
+KEL_FAMILY_ROUTINE(BinaryTagFunction);
+KEL_FAMILY_ROUTINE(BinaryFileFunction);
 
 }  // namespace kel
 

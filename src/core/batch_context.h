@@ -12,6 +12,7 @@
 #include "core/control_flow_state.h"
 #include "core/error_record.h"
 #include "core/evaluator_state.h"
+#include "core/buffer_state.h"
 #include "core/file_state.h"
 #include "core/item_memo.h"
 #include "core/loader_state.h"
@@ -135,6 +136,8 @@ struct BatchContext {
 
   // The file functions' settings and the files the script opened (closed by mode 99).
   FileState files;
+  // The binary buffers the script allocated (freed by mode 99).
+  BufferState buffers;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;
