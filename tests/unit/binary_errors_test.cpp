@@ -1,8 +1,13 @@
 // The errors of the binary buffer functions, each at the edge where it begins: offsets and
 // counts at the size and the end of data, values just outside their range, forged tag
 // structures, and record sizes that do not fit. A failing call must leave the buffer as it was.
-#include <string>
+#include <zlib.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/exports.h"
 #include "unit/strings_support.h"
 
 namespace kel::testing {
@@ -215,6 +220,39 @@ TEST_F(BinaryErrorsTest, ForgedTagStructures) {
       {"BinaryTagExtr(\"002800020000000000490001000100000000a c \", 0)", nullptr, I, 3023},
   };
   CheckAll(cases);
+}
+
+// The exported services: zlib data restored in place, and the buffer table for extenders.
+TEST_F(BinaryErrorsTest, ExportedServices) {
+  const char text[] = "in place, in place, in place, in place";
+  std::vector<std::uint8_t> block(128);
+  uLongf packed = static_cast<uLongf>(block.size());
+  ASSERT_EQ(
+      compress2(block.data(), &packed, reinterpret_cast<const Bytef*>(text), sizeof text - 1, 9),
+      Z_OK);
+  std::vector<std::uint8_t> kept = block;
+  EXPECT_EQ(UncompressBuffer(block.data(), static_cast<std::int32_t>(packed), 10), -1);
+  EXPECT_EQ(block, kept);
+  block[3] ^= 0xFF;
+  EXPECT_EQ(UncompressBuffer(block.data(), static_cast<std::int32_t>(packed), 128), -1);
+  block[3] ^= 0xFF;
+  ASSERT_EQ(UncompressBuffer(block.data(), static_cast<std::int32_t>(packed), 128),
+            static_cast<std::int32_t>(sizeof text - 1));
+  EXPECT_EQ(std::memcmp(block.data(), text, sizeof text - 1), 0);
+
+  void* record = &context();
+  EXPECT_EQ(DllBinaryServices(nullptr, 987659, 0, 4), -3);
+  EXPECT_EQ(DllBinaryServices(record, 987659, 0, 4), 3);
+  EXPECT_EQ(DllBinaryServices(record, 987659, 0, 5), 10);
+  EXPECT_EQ(DllBinaryServices(record, 987659, 11, 6), -7);
+  EXPECT_EQ(DllBinaryServices(record, 987659, 9, 6), 3);
+  EXPECT_EQ(DllBinaryServices(record, 987661, 0, 4), -2);
+  EXPECT_EQ(DllBinaryServices(record, 987659, 0, 9), -8);
+  std::intptr_t made = DllBinaryServices(record, 0, 4, 1);
+  EXPECT_EQ(made, 987661);
+  EXPECT_EQ(Evaluate("BinaryBufInfo(987661, 0)").text, "4");
+  EXPECT_EQ(DllBinaryServices(record, 987661, 0, 2), 0);
+  EXPECT_EQ(Evaluate("BinaryBufInfo(987661, -1)").text, "0");
 }
 
 }  // namespace
