@@ -15,10 +15,6 @@
 namespace kel {
 namespace {
 
-std::int32_t IntegerAt(const EvalValue* arguments, int index) {
-  return arguments[index].value.intValue;
-}
-
 void Alloc(BatchContext& context, EvalValue& result, std::int32_t size) {
   std::int32_t handle = AllocateBuffer(context.buffers, size);
   if (handle == -1) return SetError(context, kErrBufferTooMany);
@@ -216,61 +212,68 @@ void PokeHex(BatchContext& context, EvalValue& result, EvalValue* arguments, Buf
   SetEvalInteger(context, result, static_cast<std::int32_t>(bytes.size()));
 }
 
+// The arguments of the functions on ranges of two buffers: (first, offset, second, offset,
+// count). False when either handle names no buffer (3023).
+struct TwoRanges {
+  BufferSlot* first;
+  BufferSlot* second;
+  std::int32_t firstOffset, secondOffset, count;
+};
+
+bool TwoRangeArguments(BatchContext& context, EvalValue* arguments, TwoRanges& ranges) {
+  ranges.first = BufferArgument(context, arguments[0]);
+  ranges.second = ranges.first == nullptr ? nullptr : BufferArgument(context, arguments[2]);
+  ranges.firstOffset = IntegerAt(arguments, 1);
+  ranges.secondOffset = IntegerAt(arguments, 3);
+  ranges.count = IntegerAt(arguments, 4);
+  return ranges.second != nullptr;
+}
+
 // BinaryCopy: the target's end of data is raised before the source range is checked.
 void Copy(BatchContext& context, EvalValue& result, EvalValue* arguments) {
-  BufferSlot* target = BufferArgument(context, arguments[0]);
-  if (target == nullptr) return;
-  BufferSlot* source = BufferArgument(context, arguments[2]);
-  if (source == nullptr) return;
-  const std::int32_t targetOffset = IntegerAt(arguments, 1), sourceOffset = IntegerAt(arguments, 3);
-  const std::int32_t count = IntegerAt(arguments, 4);
-  if (targetOffset < 0 || sourceOffset < 0) return SetError(context, kErrBufferInvalidOffset);
-  if (count < 0) return SetError(context, kErrBufferInvalidCount);
-  if (targetOffset >= target->size || sourceOffset >= source->size)
+  TwoRanges r;
+  if (!TwoRangeArguments(context, arguments, r)) return;
+  BufferSlot& target = *r.first;
+  const BufferSlot& source = *r.second;
+  if (r.firstOffset < 0 || r.secondOffset < 0) return SetError(context, kErrBufferInvalidOffset);
+  if (r.count < 0) return SetError(context, kErrBufferInvalidCount);
+  if (r.firstOffset >= target.size || r.secondOffset >= source.size)
     return SetError(context, kErrCopyOffset);
-  if (static_cast<std::int64_t>(targetOffset) + count > target->size)
+  if (static_cast<std::int64_t>(r.firstOffset) + r.count > target.size)
     return SetError(context, kErrCopyTargetFit);
-  RaiseEod(*target, static_cast<std::int64_t>(targetOffset) + count);
-  if (static_cast<std::int64_t>(sourceOffset) + count > source->size)
+  RaiseEod(target, static_cast<std::int64_t>(r.firstOffset) + r.count);
+  if (static_cast<std::int64_t>(r.secondOffset) + r.count > source.size)
     return SetError(context, kErrCopySourceBeyond);
   // Byte by byte from the first byte on, also when the two ranges of one buffer overlap.
-  std::uint8_t* to = target->data + targetOffset;
-  const std::uint8_t* from = source->data + sourceOffset;
-  for (std::int32_t i = 0; i < count; ++i)
+  std::uint8_t* to = target.data + r.firstOffset;
+  const std::uint8_t* from = source.data + r.secondOffset;
+  for (std::int32_t i = 0; i < r.count; ++i)
     to[i] = from[i];
-  SetEvalInteger(context, result, count);
+  SetEvalInteger(context, result, r.count);
 }
 
 void Compare(BatchContext& context, EvalValue& result, EvalValue* arguments) {
-  BufferSlot* first = BufferArgument(context, arguments[0]);
-  if (first == nullptr) return;
-  BufferSlot* second = BufferArgument(context, arguments[2]);
-  if (second == nullptr) return;
-  const std::int32_t firstOffset = IntegerAt(arguments, 1), secondOffset = IntegerAt(arguments, 3);
-  const std::int32_t count = IntegerAt(arguments, 4);
-  if (!CheckRange(context, *first, firstOffset, count, RangeLimit::Size) ||
-      !CheckRange(context, *second, secondOffset, count, RangeLimit::Size))
+  TwoRanges r;
+  if (!TwoRangeArguments(context, arguments, r) ||
+      !CheckRange(context, *r.first, r.firstOffset, r.count, RangeLimit::Size) ||
+      !CheckRange(context, *r.second, r.secondOffset, r.count, RangeLimit::Size))
     return;
-  if (count == 0) return SetEvalInteger(context, result, 1);
-  if (firstOffset + count > first->eod || secondOffset + count > second->eod) return;
-  bool equal = std::memcmp(first->data + firstOffset, second->data + secondOffset,
-                           static_cast<std::size_t>(count)) == 0;
+  if (r.count == 0) return SetEvalInteger(context, result, 1);
+  if (r.firstOffset + r.count > r.first->eod || r.secondOffset + r.count > r.second->eod) return;
+  bool equal = std::memcmp(r.first->data + r.firstOffset, r.second->data + r.secondOffset,
+                           static_cast<std::size_t>(r.count)) == 0;
   SetEvalInteger(context, result, equal ? 1 : 0);
 }
 
 void Combine(BatchContext& context, std::uint32_t code, EvalValue& result, EvalValue* arguments) {
-  BufferSlot* target = BufferArgument(context, arguments[0]);
-  if (target == nullptr) return;
-  BufferSlot* source = BufferArgument(context, arguments[2]);
-  if (source == nullptr) return;
-  const std::int32_t targetOffset = IntegerAt(arguments, 1), sourceOffset = IntegerAt(arguments, 3);
-  const std::int32_t count = IntegerAt(arguments, 4);
-  if (!CheckRange(context, *target, targetOffset, count, RangeLimit::Eod) ||
-      !CheckRange(context, *source, sourceOffset, count, RangeLimit::Eod))
+  TwoRanges r;
+  if (!TwoRangeArguments(context, arguments, r) ||
+      !CheckRange(context, *r.first, r.firstOffset, r.count, RangeLimit::Eod) ||
+      !CheckRange(context, *r.second, r.secondOffset, r.count, RangeLimit::Eod))
     return;
-  std::uint8_t* to = target->data + targetOffset;
-  const std::uint8_t* from = source->data + sourceOffset;
-  for (std::int32_t i = 0; i < count; ++i) {
+  std::uint8_t* to = r.first->data + r.firstOffset;
+  const std::uint8_t* from = r.second->data + r.secondOffset;
+  for (std::int32_t i = 0; i < r.count; ++i) {
     if (code == kKeywordBinaryAnd)
       to[i] &= from[i];
     else if (code == kKeywordBinaryOr)

@@ -23,10 +23,6 @@
 namespace kel {
 namespace {
 
-std::int32_t IntegerAt(const EvalValue* arguments, int index) {
-  return arguments[index].value.intValue;
-}
-
 // CRC-16 with the reflected polynomial 0xA001, starting from 0, without a final inversion.
 std::uint16_t Crc16(const std::uint8_t* data, std::size_t length) {
   std::uint16_t crc = 0;

@@ -16,11 +16,6 @@ namespace {
 
 constexpr std::int32_t kBackScan = 1;
 
-const UpperTable& Upper() {
-  static const UpperTable table;
-  return table;
-}
-
 // The offset of a match of `pattern` from `start` in the given direction; -1 for none. An empty
 // pattern finds the first byte that is not zero.
 std::int64_t Search(const BufferSlot& buffer, std::int32_t start, const std::uint8_t* pattern,

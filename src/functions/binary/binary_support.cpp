@@ -82,6 +82,11 @@ UpperTable::UpperTable() {
     map[i] = static_cast<std::uint8_t>(platform::UpperAnsi(static_cast<char>(i)));
 }
 
+const UpperTable& Upper() {
+  static const UpperTable table;
+  return table;
+}
+
 ByteSearcher::ByteSearcher(const std::uint8_t* pattern, std::size_t length, const UpperTable* fold,
                            bool backward)
     : pattern_(pattern, pattern + length), prefix_(length, 0), fold_(fold), backward_(backward) {

@@ -18,6 +18,10 @@ struct BatchContext;
 // The buffer an integer argument names; null with 3023 when it names none.
 BufferSlot* BufferArgument(BatchContext& context, const EvalValue& argument);
 
+inline std::int32_t IntegerAt(const EvalValue* arguments, int index) {
+  return arguments[index].value.intValue;
+}
+
 // Where a range must lie.
 enum class RangeLimit { Size, Eod };
 
@@ -45,6 +49,8 @@ struct UpperTable {
   UpperTable();
   std::uint8_t map[256];
 };
+// The table, made on first use.
+const UpperTable& Upper();
 
 // A linear-time search for one byte pattern (no quadratic case on repetitive data): the
 // prefix table of the pattern is made once, so that many searches with it cost no more.

@@ -108,11 +108,6 @@ std::int32_t SectionLength(const TagState& tag) {
   return static_cast<std::int32_t>(tag.startTag.size() + tag.endTag.size()) + tag.dataLength;
 }
 
-const UpperTable& Upper() {
-  static const UpperTable table;
-  return table;
-}
-
 void TagInit(BatchContext& context, EvalValue& result, EvalValue* arguments) {
   BufferSlot* buffer = BufferArgument(context, arguments[0]);
   if (buffer == nullptr) return;
