@@ -9,6 +9,7 @@
 #include "errors/error_state.h"
 #include "functions/binary/binary_support.h"
 #include "functions/strings/text_units.h"
+#include "lang/array_access.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 
@@ -82,6 +83,40 @@ std::int32_t ReadInteger(const std::uint8_t* at, int width) {
 void WriteInteger(std::uint8_t* at, int width, std::uint32_t value) {
   for (int i = 0; i < width; ++i, value >>= 8)
     at[i] = static_cast<std::uint8_t>(value);
+}
+
+// BinaryAllocArray: a buffer holding the elements of an array in their row-major order, each
+// integer as 4 bytes and each floating-point number as 8, low byte first; its end of data is
+// its size. Elements of any other kind, or of both kinds, are refused.
+void AllocArray(BatchContext& context, EvalValue& result, const Value& argument) {
+  ArrayRecord* array = ArrayOfValue(context, argument);
+  if (array == nullptr) return;
+  std::uint32_t kind = 0;
+  for (std::uint32_t i = 0; i < array->elementCount; ++i) {
+    const std::uint32_t flags = array->elements[i].flags;
+    std::uint32_t each = 0;
+    if ((flags & (kValueArray | kValueObject)) == 0)
+      each = (flags & kValueInteger) != 0 ? std::uint32_t{kValueInteger}
+             : (flags & kValueFloat) != 0 ? std::uint32_t{kValueFloat}
+                                          : 0u;
+    if (each == 0) return SetError(context, kErrAllocArrayType);
+    if (kind != 0 && each != kind) return SetError(context, kErrAllocArrayMixed);
+    kind = each;
+  }
+  const std::uint64_t width = kind == kValueFloat ? 8 : 4;
+  const std::uint64_t bytes = width * array->elementCount;
+  if (bytes > 0x7FFFFFFF) return SetError(context, kErrBufferAllocFailed);
+  Alloc(context, result, static_cast<std::int32_t>(bytes));
+  if (HasError(context)) return;
+  BufferSlot* buffer = BufferOfHandle(context.buffers, result.value.intValue);
+  for (std::uint32_t i = 0; i < array->elementCount; ++i) {
+    const Value& element = array->elements[i];
+    if (width == 8)
+      std::memcpy(buffer->data + 8 * i, &element.floatValue, 8);
+    else
+      WriteInteger(buffer->data + 4 * i, 4, static_cast<std::uint32_t>(element.intValue));
+  }
+  buffer->eod = buffer->size;
 }
 
 // A poke of width 1 or 2 takes the value's low bits when the rest only extends their sign or
@@ -308,6 +343,8 @@ KEL_FAMILY_ROUTINE(BinaryFunction) {
       return Alloc(context, result, IntegerAt(arguments, 0));
     case kKeywordBinaryBufInfo:
       return BufInfo(context, result, arguments);
+    case kKeywordBinaryAllocArray:
+      return AllocArray(context, result, arguments[0].value);
     case kKeywordBinaryCopy:
       return Copy(context, result, arguments);
     case kKeywordBinaryCompare:
