@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/buffer_state.h"
 #include "core/control_flow_state.h"
 #include "core/error_record.h"
 #include "core/evaluator_state.h"
-#include "core/buffer_state.h"
 #include "core/file_state.h"
 #include "core/item_memo.h"
 #include "core/loader_state.h"
