@@ -57,6 +57,19 @@ std::intptr_t VariableAsText(BatchContext& context, const char* name, std::intpt
   return CopyToBuffer(text, buffer, size);
 }
 
+// Request 28: bytes into a buffer, as many as fit; its end of data becomes their number. 1 when
+// all fitted, 0 when they were cut, -1 for a handle that names no buffer.
+std::intptr_t CopyIntoBuffer(BatchContext& context, std::intptr_t data, std::intptr_t length,
+                             std::intptr_t handle) {
+  BufferSlot* buffer = BufferOfHandle(context.buffers, static_cast<std::int32_t>(handle));
+  if (buffer == nullptr) return -1;
+  if (data == 0 || length < 0) length = 0;
+  std::intptr_t copied = length < buffer->size ? length : buffer->size;
+  if (copied > 0) std::memcpy(buffer->data, reinterpret_cast<const void*>(data), copied);
+  buffer->eod = static_cast<std::int32_t>(copied);
+  return copied == length ? 1 : 0;
+}
+
 std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p1, std::intptr_t p2,
                     std::intptr_t p3, std::intptr_t p4) {
   switch (request) {
@@ -142,6 +155,12 @@ std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p
       return 1;
     case 48:
       return reinterpret_cast<std::intptr_t>(context.hostWindow);
+    // The binary buffer requests.
+    case 28:
+      return CopyIntoBuffer(context, p1, p2, p4);
+    case 33:
+      return UncompressBuffer(reinterpret_cast<void*>(p1), static_cast<std::int32_t>(p3),
+                              static_cast<std::int32_t>(p4));
     default:
       // The other requests are settings of families that are not part of this build yet.
       return 0;

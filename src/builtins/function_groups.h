@@ -47,6 +47,13 @@ KEL_FAMILY_ROUTINE(DirectoryFunction);
 // functions/system: the environment variables, and facts about the system and the engine.
 KEL_FAMILY_ROUTINE(EnvironmentFunction);
 KEL_FAMILY_ROUTINE(SystemFunction);
+// functions/binary: binary buffers: values, strings and ranges of bytes; searching; whole-buffer
+// work (checksums, records, conversion, compression); tagged sections; files.
+KEL_FAMILY_ROUTINE(BinaryFunction);
+KEL_FAMILY_ROUTINE(BinarySearchFunction);
+KEL_FAMILY_ROUTINE(BinaryRecordFunction);
+KEL_FAMILY_ROUTINE(BinaryTagFunction);
+KEL_FAMILY_ROUTINE(BinaryFileFunction);
 
 }  // namespace kel
 

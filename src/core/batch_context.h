@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/buffer_state.h"
 #include "core/control_flow_state.h"
 #include "core/error_record.h"
 #include "core/evaluator_state.h"
@@ -138,6 +139,8 @@ struct BatchContext {
   FileState files;
   // The debug trace and the single-step mode.
   TraceState trace;
+  // The binary buffers the script allocated (freed by mode 99).
+  BufferState buffers;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;

@@ -46,6 +46,14 @@ KEL_EXPORT std::int32_t KEL_CDECL ParseYMDHMS(const char* text, std::int32_t* ye
 // The answer callback of calls to the host's and extenders' functions.
 KEL_EXPORT std::int32_t KEL_STDCALL ViperAnswer(std::int32_t code, std::int32_t reserved,
                                                 KelServicesBlock* call, KelBoundaryValue* value);
+// The binary buffer services (functions/binary). UncompressBuffer restores, in place, the zlib
+// data at the start of a block of `bufferSize` bytes and answers its length, or -1 when the
+// data is corrupt or does not fit (the block is then unchanged). DllBinaryServices works on the
+// buffer table of the context an extender was handed.
+KEL_EXPORT std::int32_t KEL_CDECL UncompressBuffer(void* buffer, std::int32_t compressedLength,
+                                                   std::int32_t bufferSize);
+KEL_EXPORT std::intptr_t KEL_CDECL DllBinaryServices(void* context, std::int32_t handle,
+                                                     std::int32_t size, std::int32_t request);
 
 }  // extern "C"
 

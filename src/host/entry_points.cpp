@@ -112,6 +112,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   context->fourDigitYear = 1;
   InitialiseErrorReporting(*context);
   InitialiseFileState(context->files);
+  std::memset(&context->buffers, 0, sizeof context->buffers);
   context->runningFunction = kNoFunction;
   context->resultSlot = kNoSlot;
   context->resultFrame = kNoSlot;
@@ -234,6 +235,7 @@ std::int32_t ShutDown(BatchContext* context, std::intptr_t arg6) {
   ReleaseCallerStates(*context);
   ReleaseFramePool(*context);
   ReleaseOpenFiles(context->files);
+  ReleaseBuffers(context->buffers);
   DiscardMoreErrorInfo(*context);
   for (int i = 0; i < 4; ++i)
     FullPump(*context);

@@ -1,5 +1,6 @@
 set(KEL_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/arrays_record_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/binary_errors_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_fixture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/errors_catalogue_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/errors_report_test.cpp
