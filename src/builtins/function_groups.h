@@ -41,6 +41,8 @@ KEL_FAMILY_ROUTINE(DigestFunction);
 KEL_FAMILY_ROUTINE(FileFunction);
 KEL_FAMILY_ROUTINE(FileNameFunction);
 KEL_FAMILY_ROUTINE(TextFileFunction);
+KEL_FAMILY_ROUTINE(FileTimeFunction);
+KEL_FAMILY_ROUTINE(FileInfoFunction);
 KEL_FAMILY_ROUTINE(DirectoryFunction);
 
 }  // namespace kel

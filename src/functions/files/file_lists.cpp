@@ -196,6 +196,36 @@ bool WalkFileList(BatchContext& context, const std::u16string& list, MissingFile
   return true;
 }
 
+bool ForEachItem(
+    BatchContext& context, const std::u16string& list, ListKind kind,
+    const std::function<void(const std::u16string& directory, const char16_t* name)>& visit) {
+  std::vector<std::u16string> entries;
+  if (!SplitFileList(context, list, &entries)) return false;
+  const std::uint32_t unwanted = context.files.showHiddenFiles != 0
+                                     ? 0
+                                     : platform::kAttributeHidden | platform::kAttributeSystem;
+  platform::DirectorySearch search;
+  platform::FoundFile found;
+  for (const std::u16string& entry : entries) {
+    std::size_t split = LastComponentStart(entry);
+    std::u16string pattern = entry.substr(split), directory;
+    if (!FullDirectory(entry.substr(0, split), &directory)) directory = entry.substr(0, split);
+    if (!search.Open(entry)) continue;
+    while (search.Next(&found)) {
+      bool isDirectory = (found.attributes & platform::kAttributeDirectory) != 0;
+      if (isDirectory != (kind == ListKind::Directories) || (found.attributes & unwanted) != 0)
+        continue;
+      std::u16string_view name(found.name);
+      if (name == u"." || name == u"..") continue;
+      if (HasWildcard(pattern) && !PassesWildcardFilter(context, std::u16string(name), pattern))
+        continue;
+      visit(directory, found.name);
+    }
+    search.Close();
+  }
+  return true;
+}
+
 bool MapNameThroughMask(const std::u16string& name, const std::u16string& mask,
                         std::u16string* mapped) {
   // A mask without "." maps the whole name, so "*" keeps the extension.

@@ -98,40 +98,44 @@ void Itemize(BatchContext& context, EvalValue& result, EvalValue* arguments, Lis
   if (!NameArgument(context, arguments[0], &list)) return;
   // NOTE: an empty list would be offered to the host's "itemizenull" function; no host of
   // this build has one, so the answer is the empty list.
-  std::vector<std::u16string> entries;
-  if (!SplitFileList(context, list, &entries)) return;
   const char16_t delimiter = static_cast<char16_t>(context.files.fileListDelimiter);
-  const std::uint32_t unwanted = context.files.showHiddenFiles != 0
-                                     ? 0
-                                     : platform::kAttributeHidden | platform::kAttributeSystem;
   std::u16string answer;
   answer.reserve(16384);
-  platform::DirectorySearch search;
-  platform::FoundFile found;
-  for (const std::u16string& entry : entries) {
-    std::size_t split = LastComponentStart(entry);
-    std::u16string pattern = entry.substr(split), directory;
-    if (withPath && !platform::FullPathName(split == 0 ? u"." : entry.substr(0, split), &directory))
-      directory = entry.substr(0, split);
-    if (withPath && (directory.empty() || !IsSeparator(directory.back())))
-      directory += platform::kPathSeparator;
-    if (!search.Open(entry)) continue;
-    while (search.Next(&found)) {
-      bool isDirectory = (found.attributes & platform::kAttributeDirectory) != 0;
-      if (isDirectory != (kind == ListKind::Directories) || (found.attributes & unwanted) != 0)
-        continue;
-      std::u16string_view name(found.name);
-      if (name == u"." || name == u"..") continue;
-      if (HasWildcard(pattern) && !PassesWildcardFilter(context, std::u16string(name), pattern))
-        continue;
-      if (withPath) answer += directory;
-      answer += name;
-      answer += delimiter;
-    }
-    search.Close();
-  }
+  bool ok =
+      ForEachItem(context, list, kind, [&](const std::u16string& directory, const char16_t* name) {
+        if (withPath) answer += directory;
+        answer += name;
+        answer += delimiter;
+      });
+  if (!ok) return;
   if (!answer.empty()) answer.pop_back();
   SetNameResult(context, result, answer);
+}
+
+// FileNameEval1: the full name of the first file a name with wildcards matches (of the name
+// itself without them); FileNameEval2: the full name a copy of the first name gets when the
+// second is its destination.
+void EvaluateName(BatchContext& context, EvalValue& result, EvalValue* arguments, bool mapped) {
+  std::u16string name, full;
+  if (!NameArgument(context, arguments[0], &name)) return;
+  if (name.empty()) return SetError(context, mapped ? kErrNameNotMapped : kErrFullNameNotExpanded);
+  if (mapped) {
+    std::u16string destination;
+    if (!NameArgument(context, arguments[1], &destination)) return;
+    if (!platform::FullPathName(name, &full) || !MapDestination(full, destination, &full))
+      return SetError(context, kErrNameNotMapped);
+  } else if (!HasWildcard(name)) {
+    if (!platform::FullPathName(name, &full)) return SetError(context, kErrFullNameNotExpanded);
+  } else {
+    // The walk stops at the first match: the operation declines to go on.
+    WalkFileList(context, name, MissingFiles::Fail, Wildcards::Allowed,
+                 [&](const std::u16string& found) {
+                   full = found;
+                   return false;
+                 });
+    if (HasError(context)) return;
+  }
+  SetNameResult(context, result, full);
 }
 
 }  // namespace
@@ -154,6 +158,9 @@ KEL_FAMILY_ROUTINE(FileNameFunction) {
       return Itemize(context, result, arguments, ListKind::Files, true);
     case kKeywordDirItemize:
       return Itemize(context, result, arguments, ListKind::Directories, false);
+    case kKeywordFileNameEval1:
+    case kKeywordFileNameEval2:
+      return EvaluateName(context, result, arguments, code == kKeywordFileNameEval2);
     default:
       SetError(context, kErrFunctionNotDefined);
   }

@@ -6,14 +6,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <mntent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/platform.h"
@@ -23,6 +26,7 @@ namespace kel::platform {
 namespace {
 
 constexpr std::uint32_t kErrorNotSupported = 50;
+constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorFileExists = 80;
 constexpr std::uint64_t kSecondsFrom1601To1970 = 11644473600ull;
 
@@ -102,6 +106,12 @@ bool Fail() {
 std::uint64_t FileTime(const struct timespec& time) {
   return (static_cast<std::uint64_t>(time.tv_sec) + kSecondsFrom1601To1970) * 10000000ull +
          static_cast<std::uint64_t>(time.tv_nsec) / 100;
+}
+
+// Rounds towards minus infinity, for moments before 1970.
+std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor) {
+  std::int64_t quotient = value / divisor;
+  return value % divisor < 0 ? quotient - 1 : quotient;
 }
 
 bool IsHiddenName(const char* name) {
@@ -509,6 +519,120 @@ bool SearchSystemPath(const std::u16string&, std::u16string*) {
   return false;
 }
 
+bool SetFileStamp(const std::u16string& path, FileStamp which, std::uint64_t time) {
+  struct stat status;
+  std::string name;
+  if (!StatusOf(path, &status, &name)) return false;
+  // The system keeps no creation time that could be set.
+  if (which == FileStamp::Creation) {
+    posix::SetLastSystemError(kErrorNotSupported);
+    return false;
+  }
+  // As where opening a file for writing is the way to its times: not a read-only one.
+  if ((status.st_mode & S_IWUSR) == 0) {
+    posix::SetLastSystemError(kErrorAccessDenied);
+    return false;
+  }
+  struct timespec times[2];
+  times[0].tv_nsec = times[1].tv_nsec = UTIME_OMIT;
+  struct timespec& stamp = times[which == FileStamp::LastAccess ? 0 : 1];
+  std::int64_t units = static_cast<std::int64_t>(time - kSecondsFrom1601To1970 * 10000000ull);
+  stamp.tv_sec = static_cast<time_t>(FloorDivide(units, 10000000));
+  stamp.tv_nsec = static_cast<long>(units - FloorDivide(units, 10000000) * 10000000) * 100;
+  return ::utimensat(AT_FDCWD, name.c_str(), times, 0) == 0 || Fail();
+}
+
+bool FileTimeToLocalTime(std::uint64_t fileTime, ClockTime* local) {
+  std::int64_t units = static_cast<std::int64_t>(fileTime - kSecondsFrom1601To1970 * 10000000ull);
+  std::int64_t seconds = FloorDivide(units, 10000000);
+  time_t moment = static_cast<time_t>(seconds);
+  struct tm fields;
+  if (::localtime_r(&moment, &fields) == nullptr) return false;
+  *local = ClockTime{fields.tm_year + 1900,
+                     fields.tm_mon + 1,
+                     fields.tm_mday,
+                     fields.tm_hour,
+                     fields.tm_min,
+                     fields.tm_sec,
+                     static_cast<int>((units - seconds * 10000000) / 10000),
+                     fields.tm_wday};
+  return true;
+}
+
+bool LocalTimeToFileTime(const ClockTime& local, std::uint64_t* fileTime) {
+  struct tm fields {};
+  fields.tm_year = local.year - 1900;
+  fields.tm_mon = local.month - 1;
+  fields.tm_mday = local.day;
+  fields.tm_hour = local.hour;
+  fields.tm_min = local.minute;
+  fields.tm_sec = local.second;
+  fields.tm_isdst = -1;
+  errno = 0;
+  time_t seconds = ::mktime(&fields);
+  if (seconds == static_cast<time_t>(-1) && errno != 0) return false;
+  std::int64_t sinceStart =
+      static_cast<std::int64_t>(seconds) + static_cast<std::int64_t>(kSecondsFrom1601To1970);
+  if (sinceStart < 0) return false;
+  *fileTime = static_cast<std::uint64_t>(sinceStart) * 10000000ull +
+              static_cast<std::uint64_t>(local.milliseconds) * 10000ull;
+  return true;
+}
+
+bool QueryDiskGeometry(const std::u16string& path, DiskGeometry* geometry) {
+  std::string name;
+  if (!PosixPath(path, &name)) return false;
+  struct statvfs volume;
+  if (::statvfs(name.empty() ? "." : name.c_str(), &volume) != 0) return Fail();
+  geometry->sectorsPerCluster = 1;
+  geometry->bytesPerSector = static_cast<std::uint32_t>(volume.f_frsize);
+  geometry->freeClusters = volume.f_bavail;
+  geometry->totalClusters = volume.f_blocks;
+  return true;
+}
+
+bool QueryVolume(const std::u16string& root, VolumeFacts* facts) {
+  std::string name;
+  if (!PosixPath(root, &name)) return false;
+  char resolved[PATH_MAX];
+  if (::realpath(name.empty() ? "." : name.c_str(), resolved) == nullptr) return Fail();
+  struct statvfs volume;
+  if (::statvfs(resolved, &volume) != 0) return Fail();
+  facts->label.clear();
+  facts->serialNumber = static_cast<std::uint32_t>(volume.f_fsid);
+  facts->longestComponent = static_cast<std::uint32_t>(volume.f_namemax);
+  // The file system is that of the longest mount point the path lies under.
+  facts->fileSystem.clear();
+  std::FILE* mounts = ::setmntent("/proc/self/mounts", "r");
+  if (mounts == nullptr) return true;
+  std::size_t longest = 0;
+  struct mntent entry;
+  char line[4096];
+  while (::getmntent_r(mounts, &entry, line, sizeof line) != nullptr) {
+    std::size_t length = std::strlen(entry.mnt_dir);
+    bool under = std::strncmp(resolved, entry.mnt_dir, length) == 0 &&
+                 (length == 1 || resolved[length] == '/' || resolved[length] == '\0');
+    if (under && length >= longest) {
+      longest = length;
+      facts->fileSystem = FromUtf8(entry.mnt_type);
+    }
+  }
+  ::endmntent(mounts);
+  return true;
+}
+
+void ListDrives(std::uint32_t kinds, std::u16string* roots, char16_t) {
+  roots->clear();
+  if ((kinds & kDriveFixed) != 0) *roots = u"/";
+}
+
+bool FileVersionText(const std::u16string&, const std::u16string&, const std::u16string&,
+                     std::u16string*) {
+  posix::SetLastSystemError(kErrorNotSupported);
+  return false;
+}
+
+// Open files.
 FileHandle OpenFile(const std::u16string& path, FileAccess access, std::uint32_t,
                     FileCreation creation) {
   std::string name;
