@@ -155,6 +155,25 @@ void ListDrives(std::uint32_t kinds, std::u16string* roots, char16_t separator);
 bool FileVersionText(const std::u16string& path, const std::u16string& language,
                      const std::u16string& item, std::u16string* text);
 
+// The overwrite confirmation box of copying and moving: the target's and the source's full names,
+// each over a line of its size and time. The answer is the button the user pressed, as the
+// overwrite state it sets (closing the box is Cancel); without a window manager no box can be
+// shown and the answer is kOverwriteBoxUnavailable.
+enum OverwriteAnswer : int {
+  kOverwriteThis = 1,
+  kOverwriteIfNewer = 2,
+  kOverwriteIfOlder = 3,
+  kOverwriteSkip = 4,
+  kOverwriteAll = 101,
+  kOverwriteNewerAll = 102,
+  kOverwriteOlderAll = 103,
+  kOverwriteCancel = 104,
+};
+constexpr int kOverwriteBoxUnavailable = -2;
+bool CanAskOverwrite();
+int AskOverwrite(void* owner, const std::u16string& target, const std::u16string& targetLine,
+                 const std::u16string& source, const std::u16string& sourceLine);
+
 // Open files. A handle is never 0, which marks a free slot of the script's open-file table.
 using FileHandle = std::intptr_t;
 constexpr FileHandle kNoFile = 0;

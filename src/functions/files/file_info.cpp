@@ -44,6 +44,23 @@ bool StoreInteger(Value& element, std::int32_t number) {
   return true;
 }
 
+// Marks an element as holding a text the heap copied: `reference` is its offset, 0 when the
+// heap is full, which leaves the element empty.
+bool StoreReference(Value& element, std::uint32_t flag, std::uint32_t reference) {
+  element.flags = reference != 0 ? flag : 0;
+  return reference != 0;
+}
+
+bool StoreText(BatchContext& context, Value& element, const std::string& text) {
+  element.textRef = HeapCopyText(context, text.data(), text.size());
+  return StoreReference(element, kValueText, static_cast<std::uint32_t>(element.textRef));
+}
+
+bool StoreName(BatchContext& context, Value& element, const std::u16string& name) {
+  element.wideRef = HeapCopyWide(context, name.data(), name.size());
+  return StoreReference(element, kValueWideText, element.wideRef);
+}
+
 // A byte count: a number while it fits, else (or with `digits`) its decimal digits.
 bool StoreByteCount(BatchContext& context, Value& element, std::uint64_t bytes, bool digits) {
   if (!digits && bytes <= 0x7FFFFFFF)
@@ -53,22 +70,7 @@ bool StoreByteCount(BatchContext& context, Value& element, std::uint64_t bytes, 
     element.floatValue = static_cast<double>(bytes);
     return true;
   }
-  std::string text = std::to_string(bytes);
-  element.textRef = HeapCopyText(context, text.data(), text.size());
-  element.flags = element.textRef != 0 ? kValueText : 0;
-  return element.textRef != 0;
-}
-
-bool StoreText(BatchContext& context, Value& element, const std::string& text) {
-  element.textRef = HeapCopyText(context, text.data(), text.size());
-  element.flags = element.textRef != 0 ? kValueText : 0;
-  return element.textRef != 0;
-}
-
-bool StoreName(BatchContext& context, Value& element, const std::u16string& name) {
-  element.wideRef = HeapCopyWide(context, name.data(), name.size());
-  element.flags = element.wideRef != 0 ? kValueWideText : 0;
-  return element.wideRef != 0;
+  return StoreText(context, element, std::to_string(bytes));
 }
 
 // A two-dimensional array with one row per file and, in row 0, the count and the total size:

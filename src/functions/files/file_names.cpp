@@ -1,8 +1,11 @@
 // File names: taking them apart, expanding and mapping them, and itemizing the files and
 // directories a list names.
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "builtins/extender_router.h"
 #include "builtins/function_groups.h"
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
@@ -10,6 +13,7 @@
 #include "functions/files/file_lists.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
+#include "lang/string_heap.h"
 #include "platform/files.h"
 
 namespace kel {
@@ -90,14 +94,42 @@ void MapName(BatchContext& context, EvalValue& result, EvalValue* arguments) {
   SetNameResult(context, result, mask.substr(0, split) + mapped);
 }
 
+// An empty list is offered to the host's own function for it, "itemizenull" ("itemizenull2"
+// for FileItemPath), with "1" for directories and "0" for files; its answer is the result, as
+// UTF-16 text. False when the host has no such function.
+bool OfferEmptyListToHost(BatchContext& context, EvalValue& result, ListKind kind, bool withPath) {
+  if (context.hostKeywords == nullptr) return false;
+  const std::string_view wanted = withPath ? "itemizenull2" : "itemizenull";
+  const auto* rows = static_cast<const KelKeywordRow*>(context.hostKeywords);
+  for (int row = 0; row <= kHostCodeLast - kHostCodeBase && rows[row].nameLength != 0; ++row) {
+    std::string_view name(rows[row].name, rows[row].nameLength);
+    if (name.size() != wanted.size() || !std::equal(name.begin(), name.end(), wanted.begin(),
+                                                    [](char a, char b) { return (a | 0x20) == b; }))
+      continue;
+    EvalValue argument;
+    ResetEval(argument);
+    argument.value.textRef = HeapCopyText(context, kind == ListKind::Directories ? "1" : "0", 1);
+    if (argument.value.textRef == 0) {
+      SetError(context, kErrOutOfStringMemory);
+      return true;
+    }
+    argument.value.flags = kValueText;
+    bool called = CallHostEntry(context, row, &argument, 1, result);
+    ReleaseEval(context, argument);
+    if (called && !HasError(context) && !ToWideText(context, result.value) && !HasError(context))
+      SetError(context, kErrNotUnicode);
+    return true;
+  }
+  return false;
+}
+
 // FileItemize, FileItemPath and DirItemize: the names a list matches, joined by the context's
 // delimiter, in the order the system lists them.
 void Itemize(BatchContext& context, EvalValue& result, EvalValue* arguments, ListKind kind,
              bool withPath) {
   std::u16string list;
   if (!NameArgument(context, arguments[0], &list)) return;
-  // NOTE: an empty list would be offered to the host's "itemizenull" function; no host of
-  // this build has one, so the answer is the empty list.
+  if (list.empty() && OfferEmptyListToHost(context, result, kind, withPath)) return;
   const char16_t delimiter = static_cast<char16_t>(context.files.fileListDelimiter);
   std::u16string answer;
   answer.reserve(16384);
