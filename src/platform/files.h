@@ -69,6 +69,10 @@ class DirectorySearch {
   void* state_ = nullptr;
 };
 
+// The system's own wildcard match of a file name (the shell's, loaded at each use): 1 when
+// `name` matches `pattern`, 0 when not, -1 where the system has no such match.
+int MatchSystemPattern(const std::u16string& name, const std::u16string& pattern);
+
 // The full name of `path`: made absolute against the current directory, "." and ".."
 // resolved. False when it cannot be expanded.
 bool FullPathName(const std::u16string& path, std::u16string* full);

@@ -139,9 +139,12 @@ bool SplitFileList(BatchContext& context, const std::u16string& list,
 
 bool PassesWildcardFilter(const BatchContext& context, const std::u16string& name,
                           const std::u16string& pattern) {
-  // NOTE: mode 2 would ask the system's PathMatchSpec; the engine's matcher, which mode 2 falls
-  // back on where that is missing, serves it everywhere.
   if (context.files.wildcardFilterMode == 1 || MatchesEverything(pattern)) return true;
+  // Mode 2 asks the system's own matcher; where there is none, the engine's serves.
+  if (context.files.wildcardFilterMode == 2) {
+    int matched = platform::MatchSystemPattern(name, pattern);
+    if (matched >= 0) return matched == 1;
+  }
   // A pattern without "." is matched against the whole name, so "a*" keeps "a.txt" as a user
   // expects; otherwise name and extension are matched part by part, which drops the names the
   // system matched through their short 8.3 forms.

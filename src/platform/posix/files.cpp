@@ -316,6 +316,10 @@ void DirectorySearch::Close() {
   state_ = nullptr;
 }
 
+int MatchSystemPattern(const std::u16string&, const std::u16string&) {
+  return -1;
+}
+
 bool FullPathName(const std::u16string& path, std::u16string* full) {
   std::string name;
   if (!PosixPath(path, &name)) return false;

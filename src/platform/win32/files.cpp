@@ -104,6 +104,17 @@ void DirectorySearch::Close() {
   state_ = nullptr;
 }
 
+int MatchSystemPattern(const std::u16string& name, const std::u16string& pattern) {
+  HMODULE shell = ::LoadLibraryW(L"shlwapi.dll");
+  if (shell == nullptr) return -1;
+  using Match = BOOL(WINAPI*)(const wchar_t*, const wchar_t*);
+  auto match = reinterpret_cast<Match>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(shell, "PathMatchSpecW")));
+  int answer = match == nullptr ? -1 : match(Wide(name), Wide(pattern)) != FALSE ? 1 : 0;
+  ::FreeLibrary(shell);
+  return answer;
+}
+
 bool FullPathName(const std::u16string& path, std::u16string* full) {
   wchar_t buffer[kNameUnits];
   return TakeName(buffer, ::GetFullPathNameW(Wide(path), kNameUnits, buffer, nullptr), full);
