@@ -115,8 +115,10 @@ std::uint64_t FileTimeNow() {
 bool SetStampOf(BatchContext& context, const std::u16string& name, platform::FileStamp stamp,
                 std::uint64_t time) {
   platform::FileFacts facts;
-  if (!platform::QueryFile(name, &facts) ||
-      (facts.attributes & platform::kAttributeDirectory) != 0) {
+  // A read-only file keeps its stamps, whatever the system would let its owner do.
+  constexpr std::uint32_t kUntouchable =
+      platform::kAttributeDirectory | platform::kAttributeReadOnly;
+  if (!platform::QueryFile(name, &facts) || (facts.attributes & kUntouchable) != 0) {
     SetError(context, kErrFileTimeNotAccessible);
     return false;
   }
