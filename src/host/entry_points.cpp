@@ -108,6 +108,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   context->hotkeyPause = kDefaultHotkeyPause;
   context->decimals = -1;
   context->fourDigitYear = 1;
+  context->highResolutionDelay = 1;
   InitialiseErrorReporting(*context);
   InitialiseFileState(context->files);
   context->runningFunction = kNoFunction;

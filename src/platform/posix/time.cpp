@@ -2,10 +2,14 @@
 // (the TZ setting and the system's zone files), and the formats of the user's LC_TIME locale.
 #include "platform/time.h"
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <locale.h>
+#include <poll.h>
 #include <sys/time.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
 
 namespace kel::platform {
 namespace {
@@ -81,6 +85,38 @@ IntlSettings ReadIntlSettings() {
   std::strcpy(settings.timeSeparator, ":");
   std::strcpy(settings.shortDate, "M/d/yy");
   return settings;
+}
+
+// How long a delay's wait runs before its caller looks around.
+constexpr int kDelaySliceMs = 100;
+
+DelayTimer::~DelayTimer() {
+  if (timer_ != 0) ::close(static_cast<int>(timer_));
+}
+
+bool DelayTimer::Start(std::uint64_t hundredNanoseconds) {
+  if (timer_ == 0) {
+    int timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+    if (timer < 0) return false;
+    timer_ = timer;
+  }
+  struct itimerspec due {};
+  due.it_value.tv_sec = static_cast<time_t>(hundredNanoseconds / 10000000u);
+  due.it_value.tv_nsec = static_cast<long>(hundredNanoseconds % 10000000u) * 100;
+  if (due.it_value.tv_sec == 0 && due.it_value.tv_nsec == 0) due.it_value.tv_nsec = 1;
+  return ::timerfd_settime(static_cast<int>(timer_), 0, &due, nullptr) == 0;
+}
+
+// No input comes to a thread here: only the slice ends a wait early.
+bool DelayTimer::WaitOrInput() {
+  struct pollfd watch {};
+  watch.fd = static_cast<int>(timer_);
+  watch.events = POLLIN;
+  int ready = ::poll(&watch, 1, kDelaySliceMs);
+  if (ready == 0 || (ready < 0 && errno == EINTR)) return false;
+  std::uint64_t expirations = 0;
+  (void)::read(static_cast<int>(timer_), &expirations, sizeof expirations);
+  return true;
 }
 
 }  // namespace kel::platform

@@ -66,4 +66,29 @@ IntlSettings ReadIntlSettings() {
   return settings;
 }
 
+DelayTimer::~DelayTimer() {
+  if (timer_ != 0) ::CloseHandle(reinterpret_cast<HANDLE>(timer_));
+}
+
+bool DelayTimer::Start(std::uint64_t hundredNanoseconds) {
+  // Only a timer of high resolution will do; the others keep the system's tick.
+  constexpr DWORD kHighResolution = 0x00000002;  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+  if (timer_ == 0) {
+    HANDLE timer = ::CreateWaitableTimerExW(nullptr, nullptr, kHighResolution, TIMER_ALL_ACCESS);
+    if (timer == nullptr) return false;
+    timer_ = reinterpret_cast<std::intptr_t>(timer);
+  }
+  LARGE_INTEGER due;
+  due.QuadPart = -static_cast<LONGLONG>(hundredNanoseconds);  // relative to now
+  return ::SetWaitableTimer(reinterpret_cast<HANDLE>(timer_), &due, 0, nullptr, nullptr, FALSE) !=
+         FALSE;
+}
+
+bool DelayTimer::WaitOrInput() {
+  HANDLE timer = reinterpret_cast<HANDLE>(timer_);
+  constexpr DWORD kDelaySliceMs = 100;  // how long a wait runs before its caller looks around
+  DWORD woken = ::MsgWaitForMultipleObjects(1, &timer, FALSE, kDelaySliceMs, QS_ALLINPUT);
+  return woken != WAIT_OBJECT_0 + 1 && woken != WAIT_TIMEOUT;
+}
+
 }  // namespace kel::platform
