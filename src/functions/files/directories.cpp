@@ -122,17 +122,35 @@ void DirectorySize(BatchContext& context, int count, EvalValue& result, EvalValu
   SetByteCountResult(context, result, total, count > 2 && arguments[2].value.intValue == 1);
 }
 
+// The drive and the request of DiskInfo and DiskVolInfo, which both take requests 1 to 4;
+// false with the error set.
+bool DriveRequest(BatchContext& context, EvalValue* arguments, std::u16string* root,
+                  std::int32_t* request) {
+  std::u16string drive;
+  if (!NameArgument(context, arguments[0], &drive)) return false;
+  *request = arguments[1].value.intValue;
+  if (*request < 1 || *request > 4) {
+    SetError(context, kErrInvalidMode);
+    return false;
+  }
+  // A drive that names nothing fails as the system's query would.
+  if (!DriveRoot(drive, root)) root->clear();
+  return true;
+}
+
+void DriveQueryFailed(BatchContext& context, const char* callName) {
+  RecordApiError(context, platform::LastSystemError(), callName, true);
+  SetError(context, kErrFunctionFailed);
+}
+
 // DiskInfo: 1 sectors per cluster, 2 bytes per sector, 3 free clusters, 4 all clusters.
 void DiskGeometryFact(BatchContext& context, EvalValue& result, EvalValue* arguments) {
-  std::u16string drive, root;
-  if (!NameArgument(context, arguments[0], &drive)) return;
-  std::int32_t request = arguments[1].value.intValue;
-  if (request < 1 || request > 4) return SetError(context, kErrInvalidMode);
+  std::u16string root;
+  std::int32_t request;
+  if (!DriveRequest(context, arguments, &root, &request)) return;
   platform::DiskGeometry geometry;
-  if (!DriveRoot(drive, &root) || !platform::QueryDiskGeometry(root, &geometry)) {
-    RecordApiError(context, platform::LastSystemError(), "GetDiskFreeSpace", true);
-    return SetError(context, kErrFunctionFailed);
-  }
+  if (root.empty() || !platform::QueryDiskGeometry(root, &geometry))
+    return DriveQueryFailed(context, "GetDiskFreeSpace");
   const std::uint64_t facts[] = {geometry.sectorsPerCluster, geometry.bytesPerSector,
                                  geometry.freeClusters, geometry.totalClusters};
   SetByteCountResult(context, result, facts[request - 1], false);
@@ -141,15 +159,12 @@ void DiskGeometryFact(BatchContext& context, EvalValue& result, EvalValue* argum
 // DiskVolInfo: 1 the label, 2 the file system's name, 3 the serial number, 4 the longest name
 // part the volume takes.
 void VolumeFact(BatchContext& context, EvalValue& result, EvalValue* arguments) {
-  std::u16string drive, root;
-  if (!NameArgument(context, arguments[0], &drive)) return;
-  std::int32_t request = arguments[1].value.intValue;
-  if (request < 1 || request > 4) return SetError(context, kErrInvalidMode);
+  std::u16string root;
+  std::int32_t request;
+  if (!DriveRequest(context, arguments, &root, &request)) return;
   platform::VolumeFacts facts;
-  if (!DriveRoot(drive, &root) || !platform::QueryVolume(root, &facts)) {
-    RecordApiError(context, platform::LastSystemError(), "GetVolumeInformation", true);
-    return SetError(context, kErrFunctionFailed);
-  }
+  if (root.empty() || !platform::QueryVolume(root, &facts))
+    return DriveQueryFailed(context, "GetVolumeInformation");
   switch (request) {
     case 1:
       SetNameResult(context, result, facts.label);

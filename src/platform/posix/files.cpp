@@ -108,12 +108,6 @@ std::uint64_t FileTime(const struct timespec& time) {
          static_cast<std::uint64_t>(time.tv_nsec) / 100;
 }
 
-// Rounds towards minus infinity, for moments before 1970.
-std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor) {
-  std::int64_t quotient = value / divisor;
-  return value % divisor < 0 ? quotient - 1 : quotient;
-}
-
 bool IsHiddenName(const char* name) {
   return name[0] == '.' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0;
 }
@@ -540,47 +534,10 @@ bool SetFileStamp(const std::u16string& path, FileStamp which, std::uint64_t tim
   struct timespec times[2];
   times[0].tv_nsec = times[1].tv_nsec = UTIME_OMIT;
   struct timespec& stamp = times[which == FileStamp::LastAccess ? 0 : 1];
-  std::int64_t units = static_cast<std::int64_t>(time - kSecondsFrom1601To1970 * 10000000ull);
-  stamp.tv_sec = static_cast<time_t>(FloorDivide(units, 10000000));
-  stamp.tv_nsec = static_cast<long>(units - FloorDivide(units, 10000000) * 10000000) * 100;
+  stamp.tv_sec = static_cast<time_t>(static_cast<std::int64_t>(time / 10000000u) -
+                                     static_cast<std::int64_t>(kSecondsFrom1601To1970));
+  stamp.tv_nsec = static_cast<long>(time % 10000000u) * 100;
   return ::utimensat(AT_FDCWD, name.c_str(), times, 0) == 0 || Fail();
-}
-
-bool FileTimeToLocalTime(std::uint64_t fileTime, ClockTime* local) {
-  std::int64_t units = static_cast<std::int64_t>(fileTime - kSecondsFrom1601To1970 * 10000000ull);
-  std::int64_t seconds = FloorDivide(units, 10000000);
-  time_t moment = static_cast<time_t>(seconds);
-  struct tm fields;
-  if (::localtime_r(&moment, &fields) == nullptr) return false;
-  *local = ClockTime{fields.tm_year + 1900,
-                     fields.tm_mon + 1,
-                     fields.tm_mday,
-                     fields.tm_hour,
-                     fields.tm_min,
-                     fields.tm_sec,
-                     static_cast<int>((units - seconds * 10000000) / 10000),
-                     fields.tm_wday};
-  return true;
-}
-
-bool LocalTimeToFileTime(const ClockTime& local, std::uint64_t* fileTime) {
-  struct tm fields {};
-  fields.tm_year = local.year - 1900;
-  fields.tm_mon = local.month - 1;
-  fields.tm_mday = local.day;
-  fields.tm_hour = local.hour;
-  fields.tm_min = local.minute;
-  fields.tm_sec = local.second;
-  fields.tm_isdst = -1;
-  errno = 0;
-  time_t seconds = ::mktime(&fields);
-  if (seconds == static_cast<time_t>(-1) && errno != 0) return false;
-  std::int64_t sinceStart =
-      static_cast<std::int64_t>(seconds) + static_cast<std::int64_t>(kSecondsFrom1601To1970);
-  if (sinceStart < 0) return false;
-  *fileTime = static_cast<std::uint64_t>(sinceStart) * 10000000ull +
-              static_cast<std::uint64_t>(local.milliseconds) * 10000ull;
-  return true;
 }
 
 bool QueryDiskGeometry(const std::u16string& path, DiskGeometry* geometry) {

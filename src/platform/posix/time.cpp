@@ -2,6 +2,8 @@
 // (the TZ setting and the system's zone files), and the formats of the user's LC_TIME locale.
 #include "platform/time.h"
 
+#include "platform/files.h"
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -25,6 +27,18 @@ ClockTime FromParts(const std::tm& parts, long microseconds) {
                    parts.tm_wday};
 }
 
+std::tm ToParts(const ClockTime& moment) {
+  std::tm parts{};
+  parts.tm_year = moment.year - 1900;
+  parts.tm_mon = moment.month - 1;
+  parts.tm_mday = moment.day;
+  parts.tm_hour = moment.hour;
+  parts.tm_min = moment.minute;
+  parts.tm_sec = moment.second;
+  parts.tm_wday = moment.dayOfWeek;
+  return parts;
+}
+
 ClockTime Now(bool local) {
   timeval now{};
   gettimeofday(&now, nullptr);
@@ -41,14 +55,7 @@ ClockTime Now(bool local) {
 // itself runs in; the C locale when the environment names none that exists.
 bool FormatInUserLocale(const ClockTime& moment, const char* format, char* out, std::size_t size) {
   if (out == nullptr || size == 0) return false;
-  std::tm parts{};
-  parts.tm_year = moment.year - 1900;
-  parts.tm_mon = moment.month - 1;
-  parts.tm_mday = moment.day;
-  parts.tm_hour = moment.hour;
-  parts.tm_min = moment.minute;
-  parts.tm_sec = moment.second;
-  parts.tm_wday = moment.dayOfWeek;
+  std::tm parts = ToParts(moment);
   locale_t user = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
   if (user == static_cast<locale_t>(0))
     user = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
@@ -59,6 +66,32 @@ bool FormatInUserLocale(const ClockTime& moment, const char* format, char* out, 
 }
 
 }  // namespace
+
+// File times count 100-nanosecond steps from 1601, the C library's seconds from 1970.
+constexpr std::uint64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+
+bool FileTimeToLocalTime(std::uint64_t fileTime, ClockTime* local) {
+  std::time_t seconds = static_cast<std::time_t>(
+      static_cast<std::int64_t>(fileTime / kFileTimeUnitsPerSecond) - kSecondsFrom1601To1970);
+  std::tm parts{};
+  if (localtime_r(&seconds, &parts) == nullptr) return false;
+  *local = FromParts(parts, static_cast<long>(fileTime % kFileTimeUnitsPerSecond / 10));
+  return true;
+}
+
+bool LocalTimeToFileTime(const ClockTime& local, std::uint64_t* fileTime) {
+  std::tm parts = ToParts(local);
+  parts.tm_isdst = -1;  // as the zone's rules have it on that day
+  errno = 0;
+  std::time_t seconds = mktime(&parts);
+  if (seconds == static_cast<std::time_t>(-1) && errno != 0) return false;
+  std::int64_t sinceStart = static_cast<std::int64_t>(seconds) + kSecondsFrom1601To1970;
+  if (sinceStart < 0) return false;
+  *fileTime = static_cast<std::uint64_t>(sinceStart) * kFileTimeUnitsPerSecond +
+              static_cast<std::uint64_t>(local.milliseconds) * 10000u;
+  return true;
+}
 
 ClockTime LocalClockTime() {
   return Now(true);

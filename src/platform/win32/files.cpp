@@ -256,34 +256,6 @@ bool SetFileStamp(const std::u16string& path, FileStamp which, std::uint64_t tim
   return ok != FALSE;
 }
 
-bool FileTimeToLocalTime(std::uint64_t fileTime, ClockTime* local) {
-  FILETIME stamp{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
-  SYSTEMTIME universal, here;
-  if (!::FileTimeToSystemTime(&stamp, &universal) ||
-      !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &here))
-    return false;
-  *local = ClockTime{here.wYear,   here.wMonth,  here.wDay,          here.wHour,
-                     here.wMinute, here.wSecond, here.wMilliseconds, here.wDayOfWeek};
-  return true;
-}
-
-bool LocalTimeToFileTime(const ClockTime& local, std::uint64_t* fileTime) {
-  SYSTEMTIME here{}, universal;
-  here.wYear = static_cast<WORD>(local.year);
-  here.wMonth = static_cast<WORD>(local.month);
-  here.wDay = static_cast<WORD>(local.day);
-  here.wHour = static_cast<WORD>(local.hour);
-  here.wMinute = static_cast<WORD>(local.minute);
-  here.wSecond = static_cast<WORD>(local.second);
-  here.wMilliseconds = static_cast<WORD>(local.milliseconds);
-  FILETIME stamp;
-  if (!::TzSpecificLocalTimeToSystemTime(nullptr, &here, &universal) ||
-      !::SystemTimeToFileTime(&universal, &stamp))
-    return false;
-  *fileTime = Join(stamp);
-  return true;
-}
-
 bool QueryDiskGeometry(const std::u16string& path, DiskGeometry* geometry) {
   DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
   if (!::GetDiskFreeSpaceW(Wide(path), &sectorsPerCluster, &bytesPerSector, &freeClusters,

@@ -2,6 +2,8 @@
 // time, the locale's formats, and the [intl] section of the user's profile.
 #include "platform/time.h"
 
+#include "platform/files.h"
+
 #include <windows.h>
 
 namespace kel::platform {
@@ -64,6 +66,26 @@ IntlSettings ReadIntlSettings() {
   ReadIntlText("sTime", ":", settings.timeSeparator, sizeof settings.timeSeparator);
   ReadIntlText("sShortDate", "M/d/yy", settings.shortDate, sizeof settings.shortDate);
   return settings;
+}
+
+bool FileTimeToLocalTime(std::uint64_t fileTime, ClockTime* local) {
+  FILETIME stamp{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
+  SYSTEMTIME universal, here;
+  if (!::FileTimeToSystemTime(&stamp, &universal) ||
+      !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &here))
+    return false;
+  *local = FromSystemTime(here);
+  return true;
+}
+
+bool LocalTimeToFileTime(const ClockTime& local, std::uint64_t* fileTime) {
+  SYSTEMTIME here = ToSystemTime(local), universal;
+  FILETIME stamp;
+  if (!::TzSpecificLocalTimeToSystemTime(nullptr, &here, &universal) ||
+      !::SystemTimeToFileTime(&universal, &stamp))
+    return false;
+  *fileTime = (static_cast<std::uint64_t>(stamp.dwHighDateTime) << 32) | stamp.dwLowDateTime;
+  return true;
 }
 
 DelayTimer::~DelayTimer() {
