@@ -147,8 +147,8 @@ constexpr std::uint32_t kDriveFixed = 2;
 constexpr std::uint32_t kDriveRemote = 4;
 constexpr std::uint32_t kDriveOptical = 8;
 constexpr std::uint32_t kDriveRamDisk = 16;
-// The roots of the drives whose kind is among `kinds` ("C:\" and so on, in letter order;
-// where there are no drive letters "/" is the one fixed drive).
+// The drives whose kind is among `kinds`, joined by `separator`: "C:" and so on in letter order,
+// or, where there are no drive letters, "/" as the one fixed drive.
 void ListDrives(std::uint32_t kinds, std::u16string* roots, char16_t separator);
 
 // One text of a file's version resource: `language` is the language and code page as eight

@@ -103,18 +103,6 @@ void ParseAttributes(const char* text, std::uint32_t* mask, std::uint32_t* bits)
   }
 }
 
-// The stamp the context's time selector chooses (0 and 2 last write, 1 creation, 3 last access).
-std::uint64_t SelectedStamp(const BatchContext& context, const platform::FileFacts& facts) {
-  switch (context.files.fileTimeSelector) {
-    case 1:
-      return facts.creation;
-    case 3:
-      return facts.lastAccess;
-    default:
-      return facts.lastWrite;
-  }
-}
-
 // The line under a name in the overwrite box: its size and its time in the user's formats.
 std::u16string FactsLine(const BatchContext& context, const platform::FileFacts& facts) {
   char time[kUserDateTimeBytes] = "";

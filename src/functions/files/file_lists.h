@@ -17,6 +17,9 @@
 namespace kel {
 
 struct BatchContext;
+namespace platform {
+struct FileFacts;
+}
 
 // The longest entry of a file list (a longer one is 3054).
 constexpr std::size_t kMaxListEntry = 280;
@@ -30,6 +33,9 @@ bool SetNameResult(BatchContext& context, EvalValue& result, const std::u16strin
 // the integer range).
 void SetByteCountResult(BatchContext& context, EvalValue& result, std::uint64_t bytes, bool digits);
 
+// The time stamp of `facts` that the context's time selector chooses (0 and 2 last write, 1
+// creation, 3 last access).
+std::uint64_t SelectedStamp(const BatchContext& context, const platform::FileFacts& facts);
 // A file time as YmdHms text in local time, with the context's year form ("" when the system
 // cannot convert it).
 std::string LocalYmdHms(const BatchContext& context, std::uint64_t fileTime);

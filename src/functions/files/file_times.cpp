@@ -160,6 +160,10 @@ void SetStamps(BatchContext& context, EvalValue& result, EvalValue& list, EvalVa
 
 }  // namespace
 
+std::uint64_t SelectedStamp(const BatchContext& context, const platform::FileFacts& facts) {
+  return StampValue(facts, StampOf(context.files.fileTimeSelector));
+}
+
 std::string LocalYmdHms(const BatchContext& context, std::uint64_t fileTime) {
   platform::ClockTime local;
   if (!platform::FileTimeToLocalTime(fileTime, &local)) return std::string();
