@@ -1,5 +1,6 @@
-// The overwrite confirmation box of FileCopy and FileMove on Windows: a helper thread finds the
-// box by its title, reads the names it shows and presses a button by its label, as a user would.
+// The overwrite confirmation box of FileCopy and FileMove on Windows: a thread of the test finds
+// the box by its title, reads the names it shows and presses a button by its label, as a user
+// would.
 #include <windows.h>
 
 #include <atomic>
@@ -132,6 +133,13 @@ class OverwriteBoxTest : public StringFunctionsTest {
     ::CloseHandle(file);
   }
 
+  // A newer "a.txt" and an older one in "out", which a copy to "out" would replace.
+  void PrepareNewerSource() {
+    ::CreateDirectoryA(Path("out").c_str(), nullptr);
+    Put("a.txt", "new", 2);
+    Put("out\\a.txt", "old", 1);
+  }
+
   std::string Get(const std::string& name) {
     return Evaluate("FileGet(\"" + Path(name) + "\")").text;
   }
@@ -146,9 +154,7 @@ class OverwriteBoxTest : public StringFunctionsTest {
 };
 
 TEST_F(OverwriteBoxTest, OverwriteReplacesTheTargetAndShowsBothNames) {
-  ::CreateDirectoryA(Path("out").c_str(), nullptr);
-  Put("a.txt", "new", 2);
-  Put("out\\a.txt", "old", 1);
+  PrepareNewerSource();
   OverwriteBoxUser user("O&verwrite");
   StringOutcome outcome = Transfer("FileCopy");
   EXPECT_EQ(user.Finish(), 1);
@@ -161,9 +167,7 @@ TEST_F(OverwriteBoxTest, OverwriteReplacesTheTargetAndShowsBothNames) {
 }
 
 TEST_F(OverwriteBoxTest, SkipLeavesTheTargetAndSucceeds) {
-  ::CreateDirectoryA(Path("out").c_str(), nullptr);
-  Put("a.txt", "new", 2);
-  Put("out\\a.txt", "old", 1);
+  PrepareNewerSource();
   OverwriteBoxUser user("&Skip");
   StringOutcome outcome = Transfer("FileMove");
   EXPECT_EQ(user.Finish(), 1);
@@ -173,9 +177,7 @@ TEST_F(OverwriteBoxTest, SkipLeavesTheTargetAndSucceeds) {
 }
 
 TEST_F(OverwriteBoxTest, CancelStopsWithTheUserCancel) {
-  ::CreateDirectoryA(Path("out").c_str(), nullptr);
-  Put("a.txt", "new", 2);
-  Put("out\\a.txt", "old", 1);
+  PrepareNewerSource();
   OverwriteBoxUser user("&Cancel");
   StringOutcome outcome = Transfer("FileCopy");
   EXPECT_EQ(user.Finish(), 1);
