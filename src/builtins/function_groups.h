@@ -43,6 +43,8 @@ KEL_FAMILY_ROUTINE(DigestFunction);
 KEL_FAMILY_ROUTINE(FileFunction);
 KEL_FAMILY_ROUTINE(FileNameFunction);
 KEL_FAMILY_ROUTINE(TextFileFunction);
+KEL_FAMILY_ROUTINE(FileTimeFunction);
+KEL_FAMILY_ROUTINE(FileInfoFunction);
 KEL_FAMILY_ROUTINE(DirectoryFunction);
 // functions/system: the environment variables, and facts about the system and the engine.
 KEL_FAMILY_ROUTINE(EnvironmentFunction);

@@ -114,7 +114,8 @@ struct BatchContext {
   std::uint32_t codePage;
   std::int32_t soundsOn;
   std::int32_t prettyDialogs;
-  std::int32_t fourDigitYear;  // 0: dates are written with the year's last two digits
+  std::int32_t fourDigitYear;        // 0: dates are written with the year's last two digits
+  std::int32_t highResolutionDelay;  // TimeDelay may wait on a high-resolution timer
 
   // The compiled lines of the texts being run (LineCaches, owned by the engine, freed by mode
   // 99).

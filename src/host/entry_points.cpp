@@ -110,6 +110,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   context->hotkeyPause = kDefaultHotkeyPause;
   context->decimals = -1;
   context->fourDigitYear = 1;
+  context->highResolutionDelay = 1;
   InitialiseErrorReporting(*context);
   InitialiseFileState(context->files);
   std::memset(&context->buffers, 0, sizeof context->buffers);

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/time.h"
+
 namespace kel::platform {
 
 constexpr std::uint32_t kErrorFileNotFound = 2;
@@ -67,6 +69,10 @@ class DirectorySearch {
   void* state_ = nullptr;
 };
 
+// The system's own wildcard match of a file name (the shell's, loaded at each use): 1 when
+// `name` matches `pattern`, 0 when not, -1 where the system has no such match.
+int MatchSystemPattern(const std::u16string& name, const std::u16string& pattern);
+
 // The full name of `path`: made absolute against the current directory, "." and ".."
 // resolved. False when it cannot be expanded.
 bool FullPathName(const std::u16string& path, std::u16string* full);
@@ -110,6 +116,67 @@ bool EnvironmentText(const char16_t* name, std::u16string* value);
 // The system's own search for a bare file name (the program's directory, the system
 // directories); false when the file is not found there.
 bool SearchSystemPath(const std::u16string& name, std::u16string* full);
+
+// Which time stamp of a file the time functions read or set.
+enum class FileStamp { LastWrite, Creation, LastAccess };
+// Sets one time stamp of a file. The file is opened for writing with share-read, so a read-only
+// file fails with 5 (access denied); a stamp the system has no way to set fails with 50.
+bool SetFileStamp(const std::u16string& path, FileStamp which, std::uint64_t time);
+// Between file times and the local time of the system's time zone, with the daylight-saving
+// rule of that moment. False for a moment the system cannot convert.
+bool FileTimeToLocalTime(std::uint64_t fileTime, ClockTime* local);
+bool LocalTimeToFileTime(const ClockTime& local, std::uint64_t* fileTime);
+
+// The allocation units of the volume that holds `path` (on systems without sectors a cluster is
+// one block of the file system, one "sector" long).
+struct DiskGeometry {
+  std::uint32_t sectorsPerCluster, bytesPerSector;
+  std::uint64_t freeClusters, totalClusters;
+};
+bool QueryDiskGeometry(const std::u16string& path, DiskGeometry* geometry);
+// The volume's label, file system name, serial number and longest name component. Systems
+// that keep no label answer an empty one.
+struct VolumeFacts {
+  std::u16string label, fileSystem;
+  std::uint32_t serialNumber, longestComponent;
+};
+bool QueryVolume(const std::u16string& root, VolumeFacts* facts);
+// The kinds of drives, as bits.
+constexpr std::uint32_t kDriveRemovable = 1;
+constexpr std::uint32_t kDriveFixed = 2;
+constexpr std::uint32_t kDriveRemote = 4;
+constexpr std::uint32_t kDriveOptical = 8;
+constexpr std::uint32_t kDriveRamDisk = 16;
+// The drives whose kind is among `kinds`, joined by `separator`: "C:" and so on in letter order,
+// or, where there are no drive letters, "/" as the one fixed drive.
+void ListDrives(std::uint32_t kinds, std::u16string* roots, char16_t separator);
+
+// One text of a file's version resource: `language` is the language and code page as eight
+// hexadecimal digits ("" for the first one the file has), `item` a string's name such as
+// "FileVersion", or "#FileVersion" / "#ProductVersion" for the numbers of the fixed part.
+// False with 1813 (resource type not found) when the file has no such text, and with 50 where
+// files carry no version resources.
+bool FileVersionText(const std::u16string& path, const std::u16string& language,
+                     const std::u16string& item, std::u16string* text);
+
+// The overwrite confirmation box of copying and moving: the target's and the source's full names,
+// each over a line of its size and time. The answer is the button the user pressed, as the
+// overwrite state it sets (closing the box is Cancel); without a window manager no box can be
+// shown and the answer is kOverwriteBoxUnavailable.
+enum OverwriteAnswer : int {
+  kOverwriteThis = 1,
+  kOverwriteIfNewer = 2,
+  kOverwriteIfOlder = 3,
+  kOverwriteSkip = 4,
+  kOverwriteAll = 101,
+  kOverwriteNewerAll = 102,
+  kOverwriteOlderAll = 103,
+  kOverwriteCancel = 104,
+};
+constexpr int kOverwriteBoxUnavailable = -2;
+bool CanAskOverwrite();
+int AskOverwrite(void* owner, const std::u16string& target, const std::u16string& targetLine,
+                 const std::u16string& source, const std::u16string& sourceLine);
 
 // Open files. A handle is never 0, which marks a free slot of the script's open-file table.
 using FileHandle = std::intptr_t;

@@ -4,6 +4,7 @@
 #define KEL_PLATFORM_TIME_H
 
 #include <cstddef>
+#include <cstdint>
 
 namespace kel::platform {
 
@@ -33,6 +34,26 @@ struct IntlSettings {
   char shortDate[80];     // "M/d/yy"
 };
 IntlSettings ReadIntlSettings();
+
+// A one-shot timer of high resolution for the waits of a script (Windows: a high-resolution
+// waitable timer; POSIX: a monotonic timer descriptor). Start fails where the system offers no
+// such timer; the caller then waits by the clock.
+class DelayTimer {
+ public:
+  DelayTimer() = default;
+  DelayTimer(const DelayTimer&) = delete;
+  DelayTimer& operator=(const DelayTimer&) = delete;
+  ~DelayTimer();
+  // Arms the timer to run out `hundredNanoseconds` from now.
+  bool Start(std::uint64_t hundredNanoseconds);
+  // Waits until the timer runs out (true), or until input arrives for the thread or a tenth of
+  // a second has passed (false): the caller then lets messages through and looks for a stop
+  // request before it waits again.
+  bool WaitOrInput();
+
+ private:
+  std::intptr_t timer_ = 0;
+};
 
 }  // namespace kel::platform
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <new>
 #include <string>
@@ -15,6 +16,10 @@
 #include "kel/kel_extender.h"
 #include "kel/kel_host.h"
 #include "platform/platform.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -554,6 +559,83 @@ TEST_F(HostTest, AStopRequestGoesToTheCancelHandler) {
   host.join();
   EXPECT_EQ(Variable("after"), "");
   EXPECT_EQ(Variable("cancelled"), "Cancel");
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+}
+
+// Whether a handle of this process holds the file open.
+bool HeldOpen(const std::filesystem::path& path) {
+#if defined(_WIN32)
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
+  ::CloseHandle(file);
+  return false;
+#else
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error))
+    if (std::filesystem::read_symlink(entry.path(), error) == path) return true;
+  return false;
+#endif
+}
+
+// Files a script opened and never closed are closed when the host shuts its context down.
+TEST_F(HostTest, FilesAScriptLeftOpenAreClosedAtShutdown) {
+  StartContext();
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() /
+      ("kel_host_open_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+  {
+    std::FILE* file = std::fopen(path.string().c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+  }
+  path = std::filesystem::canonical(path);
+  std::string script =
+      "a = FileOpen(\"" + path.string() + "\", \"WRITE\")\nFileWrite(a, \"kept\")\n";
+  ExpectCleanRun(script.c_str(), script.size() + 1, "opening without closing");
+  EXPECT_TRUE(HeldOpen(path));
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+  EXPECT_FALSE(HeldOpen(path)) << "the handle is closed";
+  EXPECT_EQ(std::filesystem::file_size(path), 6u) << "and what was written is kept";
+  std::filesystem::remove(path);
+}
+
+// An empty list is offered to the host's "itemizenull" function, with "0" for files and "1"
+// for directories; its answer is the result.
+std::int32_t KEL_STDCALL ItemizeNullEntry(void*, void*, std::uint32_t, std::int32_t request,
+                                          KelAnswerFn answer, KelServicesBlock* services,
+                                          std::uint32_t*, KelBoundaryValue* arguments,
+                                          std::int32_t count, KelBoundaryValue*) {
+  if (request < 0) return 0;  // notifications
+  static std::string text;
+  text = "from host " + std::string(count == 1 && arguments[0].text != nullptr
+                                        ? static_cast<const char*>(arguments[0].text)
+                                        : "?");
+  KelBoundaryValue value{};
+  value.flags = KEL_VALUE_TEXT;
+  value.text = text.c_str();
+  return answer(0, 0, services, &value);
+}
+
+TEST_F(HostTest, ItemizingAnEmptyListAsksTheHost) {
+  StartContext();
+  KelKeywordRow keywords[2] = {};
+  keywords[0].kind = 2;  // a function
+  keywords[0].argCounts = 1;
+  keywords[0].argTypesLow = 1;  // one string
+  std::snprintf(keywords[0].name, sizeof keywords[0].name, "%s", "itemizenull");
+  keywords[0].nameLength = 11;
+  const char text[] = "f = FileItemize(\"\")\nd = DirItemize(\"\")\np = FileItemPath(\"\")\n";
+  platform::MemoryHandle script = platform::GlobalAllocate(sizeof text + 2, platform::Fill::Zero);
+  std::memcpy(platform::GlobalLock(script), text, sizeof text);
+  platform::GlobalUnlock(script);
+  EXPECT_EQ(run_(nullptr, context_, script, reinterpret_cast<void*>(&ItemizeNullEntry), keywords),
+            1);
+  platform::GlobalFree(script);
+  EXPECT_EQ(services_(context_, kServiceRunError, 0, 0, 0, 0), 0) << Report();
+  EXPECT_EQ(Variable("f"), "from host 0");
+  EXPECT_EQ(Variable("d"), "from host 1");
+  EXPECT_EQ(Variable("p"), "") << "FileItemPath asks for itemizenull2, which this host lacks";
   EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
 }
 

@@ -4,6 +4,7 @@ set(KEL_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/engine_fixture.cpp
   ${CMAKE_CURRENT_LIST_DIR}/errors_catalogue_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/errors_report_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/files_filter_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/heap_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/keyword_table_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_definitions_test.cpp

@@ -122,6 +122,75 @@ void DirectorySize(BatchContext& context, int count, EvalValue& result, EvalValu
   SetByteCountResult(context, result, total, count > 2 && arguments[2].value.intValue == 1);
 }
 
+// The drive and the request of DiskInfo and DiskVolInfo, which both take requests 1 to 4;
+// false with the error set.
+bool DriveRequest(BatchContext& context, EvalValue* arguments, std::u16string* root,
+                  std::int32_t* request) {
+  std::u16string drive;
+  if (!NameArgument(context, arguments[0], &drive)) return false;
+  *request = arguments[1].value.intValue;
+  if (*request < 1 || *request > 4) {
+    SetError(context, kErrInvalidMode);
+    return false;
+  }
+  // A drive that names nothing fails as the system's query would.
+  if (!DriveRoot(drive, root)) root->clear();
+  return true;
+}
+
+void DriveQueryFailed(BatchContext& context, const char* callName) {
+  RecordApiError(context, platform::LastSystemError(), callName, true);
+  SetError(context, kErrFunctionFailed);
+}
+
+// DiskInfo: 1 sectors per cluster, 2 bytes per sector, 3 free clusters, 4 all clusters.
+void DiskGeometryFact(BatchContext& context, EvalValue& result, EvalValue* arguments) {
+  std::u16string root;
+  std::int32_t request;
+  if (!DriveRequest(context, arguments, &root, &request)) return;
+  platform::DiskGeometry geometry;
+  if (root.empty() || !platform::QueryDiskGeometry(root, &geometry))
+    return DriveQueryFailed(context, "GetDiskFreeSpace");
+  const std::uint64_t facts[] = {geometry.sectorsPerCluster, geometry.bytesPerSector,
+                                 geometry.freeClusters, geometry.totalClusters};
+  SetByteCountResult(context, result, facts[request - 1], false);
+}
+
+// DiskVolInfo: 1 the label, 2 the file system's name, 3 the serial number, 4 the longest name
+// part the volume takes.
+void VolumeFact(BatchContext& context, EvalValue& result, EvalValue* arguments) {
+  std::u16string root;
+  std::int32_t request;
+  if (!DriveRequest(context, arguments, &root, &request)) return;
+  platform::VolumeFacts facts;
+  if (root.empty() || !platform::QueryVolume(root, &facts))
+    return DriveQueryFailed(context, "GetVolumeInformation");
+  switch (request) {
+    case 1:
+      SetNameResult(context, result, facts.label);
+      return;
+    case 2:
+      SetNameResult(context, result, facts.fileSystem);
+      return;
+    case 3:
+      return SetEvalInteger(context, result, static_cast<std::int32_t>(facts.serialNumber));
+    default:
+      return SetEvalInteger(context, result, static_cast<std::int32_t>(facts.longestComponent));
+  }
+}
+
+// DiskScan: the drives of the kinds the request's bits name.
+void ScanDrives(BatchContext& context, EvalValue& result, EvalValue* arguments) {
+  constexpr std::uint32_t kAllKinds = platform::kDriveRemovable | platform::kDriveFixed |
+                                      platform::kDriveRemote | platform::kDriveOptical |
+                                      platform::kDriveRamDisk;
+  std::uint32_t kinds = static_cast<std::uint32_t>(arguments[0].value.intValue);
+  if (kinds == 0 || (kinds & ~kAllKinds) != 0) return SetError(context, kErrInvalidMode);
+  std::u16string drives;
+  platform::ListDrives(kinds, &drives, static_cast<char16_t>(context.files.fileListDelimiter));
+  SetNameResult(context, result, drives);
+}
+
 bool DriveExists(const std::u16string& entry) {
   std::u16string root;
   return DriveRoot(entry, &root) && IsDirectoryName(root);
@@ -174,6 +243,12 @@ KEL_FAMILY_ROUTINE(DirectoryFunction) {
     case kKeywordDiskFree:
     case kKeywordDiskSize:
       return DiskTotal(context, count, result, arguments, code == kKeywordDiskFree);
+    case kKeywordDiskInfo:
+      return DiskGeometryFact(context, result, arguments);
+    case kKeywordDiskVolInfo:
+      return VolumeFact(context, result, arguments);
+    case kKeywordDiskScan:
+      return ScanDrives(context, result, arguments);
     case kKeywordDiskExist:
       if (!NameArgument(context, arguments[0], &path)) return;
       return SetEvalInteger(context, result, DriveExists(path) ? 1 : 0);

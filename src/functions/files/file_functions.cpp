@@ -11,6 +11,7 @@
 #include "errors/error_state.h"
 #include "functions/files/file_lists.h"
 #include "functions/strings/text_units.h"
+#include "functions/time/user_time_text.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "platform/files.h"
@@ -18,9 +19,6 @@
 
 namespace kel {
 namespace {
-
-// The overwrite states of a copy or move call.
-constexpr std::int32_t kOverwriteAll = 101;
 
 // The size of the chunks FileAppend copies in.
 constexpr std::size_t kAppendChunk = 28672;
@@ -105,6 +103,55 @@ void ParseAttributes(const char* text, std::uint32_t* mask, std::uint32_t* bits)
   }
 }
 
+// The line under a name in the overwrite box: its size and its time in the user's formats.
+std::u16string FactsLine(const BatchContext& context, const platform::FileFacts& facts) {
+  char time[kUserDateTimeBytes] = "";
+  platform::ClockTime local;
+  if (platform::FileTimeToLocalTime(SelectedStamp(context, facts), &local))
+    FormatUserDateTime(local, time, sizeof time);
+  char line[64 + kUserDateTimeBytes];
+  std::snprintf(line, sizeof line, "%llu bytes, %s", static_cast<unsigned long long>(facts.size),
+                time);
+  return std::u16string(line, line + std::strlen(line));
+}
+
+enum class Overwrite { Replace, Leave, Cancel };
+
+// Whether an existing target is replaced, by the call's overwrite state or, where that leaves it
+// open, by asking the user; the answer becomes the state for the files that follow.
+Overwrite DecideOverwrite(BatchContext& context, const std::u16string& source,
+                          const platform::FileFacts& sourceFacts, const std::u16string& target,
+                          const platform::FileFacts& targetFacts) {
+  std::int32_t& state = context.files.overwriteState;
+  if (state == platform::kOverwriteAll) return Overwrite::Replace;
+  // The source counts as newer when it is at least as new as the target.
+  const bool newer = SelectedStamp(context, sourceFacts) >= SelectedStamp(context, targetFacts);
+  if (state != platform::kOverwriteNewerAll && state != platform::kOverwriteOlderAll) {
+    if (context.soundsOn != 0) platform::PlaySystemSound("SystemExclamation");
+    state = platform::AskOverwrite(context.hostWindow, target, FactsLine(context, targetFacts),
+                                   source, FactsLine(context, sourceFacts));
+  }
+  switch (state) {
+    case platform::kOverwriteThis:
+    case platform::kOverwriteAll:
+      return Overwrite::Replace;
+    case platform::kOverwriteIfNewer:
+    case platform::kOverwriteNewerAll:
+      return newer ? Overwrite::Replace : Overwrite::Leave;
+    case platform::kOverwriteIfOlder:
+    case platform::kOverwriteOlderAll:
+      return newer ? Overwrite::Leave : Overwrite::Replace;
+    case platform::kOverwriteSkip:
+      return Overwrite::Leave;
+    case platform::kOverwriteBoxUnavailable:
+      SetError(context, kErrWarningInBackground);
+      return Overwrite::Cancel;
+    default:
+      SetError(context, kCompletionCancel);
+      return Overwrite::Cancel;
+  }
+}
+
 bool AppendBytes(BatchContext& context, const std::u16string& source,
                  const std::u16string& target) {
   platform::FileHandle in =
@@ -158,6 +205,16 @@ bool TransferFile(BatchContext& context, Transfer kind, const std::u16string& so
     if (kind == Transfer::Append) return Fail(context, kErrAppendTarget);
     if (source == target) return true;
   }
+  if (targetExists && kind != Transfer::Append) {
+    switch (DecideOverwrite(context, source, sourceFacts, target, targetFacts)) {
+      case Overwrite::Replace:
+        break;
+      case Overwrite::Leave:
+        return true;
+      case Overwrite::Cancel:
+        return false;
+    }
+  }
   std::uint64_t needed = sourceFacts.size;
   if (kind != Transfer::Append && targetExists)
     needed = needed > targetFacts.size ? needed - targetFacts.size : 0;
@@ -189,11 +246,12 @@ void TransferFiles(BatchContext& context, Transfer kind, int count, EvalValue& r
   if (!NameArgument(context, arguments[0], &list) ||
       !NameArgument(context, arguments[1], &destination))
     return;
-  if (kind != Transfer::Append) {
-    // NOTE: the overwrite confirmation box is not built; where no box can be shown a request
-    // for warnings is refused, as it is for a context without a user interface.
-    if (arguments[2].value.intValue != 0) return SetError(context, kErrWarningInBackground);
-    context.files.overwriteState = kOverwriteAll;
+  context.files.overwriteState = platform::kOverwriteAll;
+  if (kind != Transfer::Append && arguments[2].value.intValue != 0) {
+    // Where no box can be shown, a request for warnings is refused, as it is for a context
+    // without a user interface.
+    if (!platform::CanAskOverwrite()) return SetError(context, kErrWarningInBackground);
+    context.files.overwriteState = 0;
   }
   const char* attributes =
       withAttributes && count > 3 ? ValueText(context, arguments[3].value) : nullptr;

@@ -139,9 +139,12 @@ bool SplitFileList(BatchContext& context, const std::u16string& list,
 
 bool PassesWildcardFilter(const BatchContext& context, const std::u16string& name,
                           const std::u16string& pattern) {
-  // NOTE: mode 2 would ask the system's PathMatchSpec; the engine's matcher, which mode 2 falls
-  // back on where that is missing, serves it everywhere.
   if (context.files.wildcardFilterMode == 1 || MatchesEverything(pattern)) return true;
+  // Mode 2 asks the system's own matcher; where there is none, the engine's serves.
+  if (context.files.wildcardFilterMode == 2) {
+    int matched = platform::MatchSystemPattern(name, pattern);
+    if (matched >= 0) return matched == 1;
+  }
   // A pattern without "." is matched against the whole name, so "a*" keeps "a.txt" as a user
   // expects; otherwise name and extension are matched part by part, which drops the names the
   // system matched through their short 8.3 forms.
@@ -192,6 +195,36 @@ bool WalkFileList(BatchContext& context, const std::u16string& list, MissingFile
     if (!FullDirectory(entry.substr(0, split), &directory)) directory = entry.substr(0, split);
     for (const std::u16string& name : names)
       if (!operation(directory + name)) return false;
+  }
+  return true;
+}
+
+bool ForEachItem(
+    BatchContext& context, const std::u16string& list, ListKind kind,
+    const std::function<void(const std::u16string& directory, const char16_t* name)>& visit) {
+  std::vector<std::u16string> entries;
+  if (!SplitFileList(context, list, &entries)) return false;
+  const std::uint32_t unwanted = context.files.showHiddenFiles != 0
+                                     ? 0
+                                     : platform::kAttributeHidden | platform::kAttributeSystem;
+  platform::DirectorySearch search;
+  platform::FoundFile found;
+  for (const std::u16string& entry : entries) {
+    std::size_t split = LastComponentStart(entry);
+    std::u16string pattern = entry.substr(split), directory;
+    if (!FullDirectory(entry.substr(0, split), &directory)) directory = entry.substr(0, split);
+    if (!search.Open(entry)) continue;
+    while (search.Next(&found)) {
+      bool isDirectory = (found.attributes & platform::kAttributeDirectory) != 0;
+      if (isDirectory != (kind == ListKind::Directories) || (found.attributes & unwanted) != 0)
+        continue;
+      std::u16string_view name(found.name);
+      if (name == u"." || name == u"..") continue;
+      if (HasWildcard(pattern) && !PassesWildcardFilter(context, std::u16string(name), pattern))
+        continue;
+      visit(directory, found.name);
+    }
+    search.Close();
   }
   return true;
 }

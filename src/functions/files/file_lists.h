@@ -17,6 +17,9 @@
 namespace kel {
 
 struct BatchContext;
+namespace platform {
+struct FileFacts;
+}
 
 // The longest entry of a file list (a longer one is 3054).
 constexpr std::size_t kMaxListEntry = 280;
@@ -29,6 +32,13 @@ bool SetNameResult(BatchContext& context, EvalValue& result, const std::u16strin
 // A byte count: its decimal digits as a string when `digits`, else a number (a float beyond
 // the integer range).
 void SetByteCountResult(BatchContext& context, EvalValue& result, std::uint64_t bytes, bool digits);
+
+// The time stamp of `facts` that the context's time selector chooses (0 and 2 last write, 1
+// creation, 3 last access).
+std::uint64_t SelectedStamp(const BatchContext& context, const platform::FileFacts& facts);
+// A file time as YmdHms text in local time, with the context's year form ("" when the system
+// cannot convert it).
+std::string LocalYmdHms(const BatchContext& context, std::uint64_t fileTime);
 
 bool HasWildcard(const std::u16string& name);
 // Whether a name is an existing directory.
@@ -58,6 +68,14 @@ enum class ListKind { Files, Directories };
 bool WalkFileList(BatchContext& context, const std::u16string& list, MissingFiles missing,
                   Wildcards wildcards,
                   const std::function<bool(const std::u16string& fullName)>& operation);
+
+// Visits every name that the entries of an itemizing list match, in the order the system lists
+// them: files or directories ("." and ".." never), without hidden and system ones unless the
+// context shows them, re-checked by the context's wildcard filter. `directory` is the entry's
+// full directory with a final separator. False with 3054 for an entry that is too long.
+bool ForEachItem(
+    BatchContext& context, const std::u16string& list, ListKind kind,
+    const std::function<void(const std::u16string& directory, const char16_t* name)>& visit);
 
 // Where a source's copy goes: the destination is a name or a mask; false when the source's name
 // cannot be mapped onto it.

@@ -1,8 +1,11 @@
 // File names: taking them apart, expanding and mapping them, and itemizing the files and
 // directories a list names.
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "builtins/extender_router.h"
 #include "builtins/function_groups.h"
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
@@ -10,6 +13,7 @@
 #include "functions/files/file_lists.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
+#include "lang/string_heap.h"
 #include "platform/files.h"
 
 namespace kel {
@@ -90,48 +94,80 @@ void MapName(BatchContext& context, EvalValue& result, EvalValue* arguments) {
   SetNameResult(context, result, mask.substr(0, split) + mapped);
 }
 
+// An empty list is offered to the host's own function for it, "itemizenull" ("itemizenull2"
+// for FileItemPath), with "1" for directories and "0" for files; its answer is the result, as
+// UTF-16 text. False when the host has no such function.
+bool OfferEmptyListToHost(BatchContext& context, EvalValue& result, ListKind kind, bool withPath) {
+  if (context.hostKeywords == nullptr) return false;
+  const std::string_view wanted = withPath ? "itemizenull2" : "itemizenull";
+  const auto* rows = static_cast<const KelKeywordRow*>(context.hostKeywords);
+  for (int row = 0; row <= kHostCodeLast - kHostCodeBase && rows[row].nameLength != 0; ++row) {
+    std::string_view name(rows[row].name, rows[row].nameLength);
+    if (name.size() != wanted.size() || !std::equal(name.begin(), name.end(), wanted.begin(),
+                                                    [](char a, char b) { return (a | 0x20) == b; }))
+      continue;
+    EvalValue argument;
+    ResetEval(argument);
+    argument.value.textRef = HeapCopyText(context, kind == ListKind::Directories ? "1" : "0", 1);
+    if (argument.value.textRef == 0) {
+      SetError(context, kErrOutOfStringMemory);
+      return true;
+    }
+    argument.value.flags = kValueText;
+    bool called = CallHostEntry(context, row, &argument, 1, result);
+    ReleaseEval(context, argument);
+    if (called && !HasError(context) && !ToWideText(context, result.value) && !HasError(context))
+      SetError(context, kErrNotUnicode);
+    return true;
+  }
+  return false;
+}
+
 // FileItemize, FileItemPath and DirItemize: the names a list matches, joined by the context's
 // delimiter, in the order the system lists them.
 void Itemize(BatchContext& context, EvalValue& result, EvalValue* arguments, ListKind kind,
              bool withPath) {
   std::u16string list;
   if (!NameArgument(context, arguments[0], &list)) return;
-  // NOTE: an empty list would be offered to the host's "itemizenull" function; no host of
-  // this build has one, so the answer is the empty list.
-  std::vector<std::u16string> entries;
-  if (!SplitFileList(context, list, &entries)) return;
+  if (list.empty() && OfferEmptyListToHost(context, result, kind, withPath)) return;
   const char16_t delimiter = static_cast<char16_t>(context.files.fileListDelimiter);
-  const std::uint32_t unwanted = context.files.showHiddenFiles != 0
-                                     ? 0
-                                     : platform::kAttributeHidden | platform::kAttributeSystem;
   std::u16string answer;
   answer.reserve(16384);
-  platform::DirectorySearch search;
-  platform::FoundFile found;
-  for (const std::u16string& entry : entries) {
-    std::size_t split = LastComponentStart(entry);
-    std::u16string pattern = entry.substr(split), directory;
-    if (withPath && !platform::FullPathName(split == 0 ? u"." : entry.substr(0, split), &directory))
-      directory = entry.substr(0, split);
-    if (withPath && (directory.empty() || !IsSeparator(directory.back())))
-      directory += platform::kPathSeparator;
-    if (!search.Open(entry)) continue;
-    while (search.Next(&found)) {
-      bool isDirectory = (found.attributes & platform::kAttributeDirectory) != 0;
-      if (isDirectory != (kind == ListKind::Directories) || (found.attributes & unwanted) != 0)
-        continue;
-      std::u16string_view name(found.name);
-      if (name == u"." || name == u"..") continue;
-      if (HasWildcard(pattern) && !PassesWildcardFilter(context, std::u16string(name), pattern))
-        continue;
-      if (withPath) answer += directory;
-      answer += name;
-      answer += delimiter;
-    }
-    search.Close();
-  }
+  bool ok =
+      ForEachItem(context, list, kind, [&](const std::u16string& directory, const char16_t* name) {
+        if (withPath) answer += directory;
+        answer += name;
+        answer += delimiter;
+      });
+  if (!ok) return;
   if (!answer.empty()) answer.pop_back();
   SetNameResult(context, result, answer);
+}
+
+// FileNameEval1: the full name of the first file a name with wildcards matches (of the name
+// itself without them); FileNameEval2: the full name a copy of the first name gets when the
+// second is its destination.
+void EvaluateName(BatchContext& context, EvalValue& result, EvalValue* arguments, bool mapped) {
+  std::u16string name, full;
+  if (!NameArgument(context, arguments[0], &name)) return;
+  if (name.empty()) return SetError(context, mapped ? kErrNameNotMapped : kErrFullNameNotExpanded);
+  if (mapped) {
+    std::u16string destination;
+    if (!NameArgument(context, arguments[1], &destination)) return;
+    if (!platform::FullPathName(name, &full) || !MapDestination(full, destination, &full))
+      return SetError(context, kErrNameNotMapped);
+  } else if (!HasWildcard(name)) {
+    if (!platform::FullPathName(name, &full)) return SetError(context, kErrFullNameNotExpanded);
+  } else {
+    // The walk stops at the first match: the operation declines to go on.
+    WalkFileList(context, name, MissingFiles::Fail, Wildcards::Allowed,
+                 [&](const std::u16string& found) {
+                   full = found;
+                   return false;
+                 });
+    if (HasError(context)) return;
+  }
+  SetNameResult(context, result, full);
 }
 
 }  // namespace
@@ -154,6 +190,9 @@ KEL_FAMILY_ROUTINE(FileNameFunction) {
       return Itemize(context, result, arguments, ListKind::Files, true);
     case kKeywordDirItemize:
       return Itemize(context, result, arguments, ListKind::Directories, false);
+    case kKeywordFileNameEval1:
+    case kKeywordFileNameEval2:
+      return EvaluateName(context, result, arguments, code == kKeywordFileNameEval2);
     default:
       SetError(context, kErrFunctionNotDefined);
   }

@@ -11,6 +11,7 @@
 #include "errors/messages.h"
 #include "functions/strings/text_units.h"
 #include "functions/time/time_arithmetic.h"
+#include "functions/time/user_time_text.h"
 #include "functions/time/ymdhms.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
@@ -139,16 +140,10 @@ void ReadableNow(BatchContext& context, EvalValue& result) {
   char dayName[4] = {};
   if (std::strlen(names) >= static_cast<std::size_t>(3 * now.dayOfWeek + 3))
     std::memcpy(dayName, names + 3 * now.dayOfWeek, 3);
-  char date[128], time[128];
-  bool formatted = platform::FormatUserShortDate(now, date, sizeof date) &&
-                   platform::FormatUserTimeOfDay(now, time, sizeof time);
-  if (!formatted) {
-    platform::IntlSettings settings = platform::ReadIntlSettings();
-    IntlDate(settings, now, date, sizeof date);
-    IntlTimeOfDay(settings, now, time, sizeof time);
-  }
-  char text[3 + 1 + sizeof date + 1 + sizeof time];
-  int length = std::snprintf(text, sizeof text, "%s %s %s", dayName, date, time);
+  char moment[kUserDateTimeBytes];
+  FormatUserDateTime(now, moment, sizeof moment);
+  char text[3 + 1 + sizeof moment];
+  int length = std::snprintf(text, sizeof text, "%s %s", dayName, moment);
   SetTextResult(context, result, text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
@@ -163,6 +158,20 @@ void ExactTime(BatchContext& context, EvalValue& result) {
 }
 
 }  // namespace
+
+std::size_t FormatUserDateTime(const platform::ClockTime& moment, char* out, std::size_t size) {
+  char date[128], time[128];
+  bool formatted = platform::FormatUserShortDate(moment, date, sizeof date) &&
+                   platform::FormatUserTimeOfDay(moment, time, sizeof time);
+  if (!formatted) {
+    platform::IntlSettings settings = platform::ReadIntlSettings();
+    IntlDate(settings, moment, date, sizeof date);
+    IntlTimeOfDay(settings, moment, time, sizeof time);
+  }
+  int length = std::snprintf(out, size, "%s %s", date, time);
+  if (length < 0) return 0;
+  return static_cast<std::size_t>(length) < size ? static_cast<std::size_t>(length) : size - 1;
+}
 
 KEL_FAMILY_ROUTINE(TimeFunction) {
   switch (code) {

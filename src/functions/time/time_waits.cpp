@@ -89,7 +89,9 @@ std::uint32_t PauseLength(double milliseconds) {
                                                                    : kLongestPauseMs);
 }
 
-// The whole seconds are waited for on the universal clock, which no change of the local time
+// Where the script allows it and the system has one, a high-resolution timer measures the
+// delay, and messages are let through whenever they come. Otherwise the whole seconds are waited
+// for on the universal clock, which no change of the local time
 // or of daylight saving can move; the tick count then tops up what the clock's whole seconds
 // left short.
 void DelaySeconds(BatchContext& context, double seconds, EvalValue& result) {
@@ -100,6 +102,16 @@ void DelaySeconds(BatchContext& context, double seconds, EvalValue& result) {
   }
   double whole = std::floor(seconds);
   if (whole > 2147483647.0) return SetError(context, kErrTimeDelayFailed);
+  if (context.highResolutionDelay != 0) {
+    platform::DelayTimer timer;
+    if (timer.Start(static_cast<std::uint64_t>(seconds * 1e7))) {
+      while (!timer.WaitOrInput()) {
+        Pump(context);
+        if (context.stopRequested) return;
+      }
+      return;
+    }
+  }
   std::uint32_t fractionMs = static_cast<std::uint32_t>((seconds - whole) * 1000.0);
   std::uint64_t askedMs = static_cast<std::uint64_t>(whole) * 1000 + fractionMs;
   std::uint32_t start = platform::TickCount();

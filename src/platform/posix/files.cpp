@@ -6,14 +6,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <mntent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/platform.h"
@@ -23,6 +26,7 @@ namespace kel::platform {
 namespace {
 
 constexpr std::uint32_t kErrorNotSupported = 50;
+constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorFileExists = 80;
 constexpr std::uint64_t kSecondsFrom1601To1970 = 11644473600ull;
 
@@ -306,6 +310,10 @@ void DirectorySearch::Close() {
   state_ = nullptr;
 }
 
+int MatchSystemPattern(const std::u16string&, const std::u16string&) {
+  return -1;
+}
+
 bool FullPathName(const std::u16string& path, std::u16string* full) {
   std::string name;
   if (!PosixPath(path, &name)) return false;
@@ -509,6 +517,83 @@ bool SearchSystemPath(const std::u16string&, std::u16string*) {
   return false;
 }
 
+bool SetFileStamp(const std::u16string& path, FileStamp which, std::uint64_t time) {
+  struct stat status;
+  std::string name;
+  if (!StatusOf(path, &status, &name)) return false;
+  // The system keeps no creation time that could be set.
+  if (which == FileStamp::Creation) {
+    posix::SetLastSystemError(kErrorNotSupported);
+    return false;
+  }
+  // As where opening a file for writing is the way to its times: not a read-only one.
+  if ((status.st_mode & S_IWUSR) == 0) {
+    posix::SetLastSystemError(kErrorAccessDenied);
+    return false;
+  }
+  struct timespec times[2];
+  times[0].tv_nsec = times[1].tv_nsec = UTIME_OMIT;
+  struct timespec& stamp = times[which == FileStamp::LastAccess ? 0 : 1];
+  stamp.tv_sec = static_cast<time_t>(static_cast<std::int64_t>(time / 10000000u) -
+                                     static_cast<std::int64_t>(kSecondsFrom1601To1970));
+  stamp.tv_nsec = static_cast<long>(time % 10000000u) * 100;
+  return ::utimensat(AT_FDCWD, name.c_str(), times, 0) == 0 || Fail();
+}
+
+bool QueryDiskGeometry(const std::u16string& path, DiskGeometry* geometry) {
+  std::string name;
+  if (!PosixPath(path, &name)) return false;
+  struct statvfs volume;
+  if (::statvfs(name.empty() ? "." : name.c_str(), &volume) != 0) return Fail();
+  geometry->sectorsPerCluster = 1;
+  geometry->bytesPerSector = static_cast<std::uint32_t>(volume.f_frsize);
+  geometry->freeClusters = volume.f_bavail;
+  geometry->totalClusters = volume.f_blocks;
+  return true;
+}
+
+bool QueryVolume(const std::u16string& root, VolumeFacts* facts) {
+  std::string name;
+  if (!PosixPath(root, &name)) return false;
+  char resolved[PATH_MAX];
+  if (::realpath(name.empty() ? "." : name.c_str(), resolved) == nullptr) return Fail();
+  struct statvfs volume;
+  if (::statvfs(resolved, &volume) != 0) return Fail();
+  facts->label.clear();
+  facts->serialNumber = static_cast<std::uint32_t>(volume.f_fsid);
+  facts->longestComponent = static_cast<std::uint32_t>(volume.f_namemax);
+  // The file system is that of the longest mount point the path lies under.
+  facts->fileSystem.clear();
+  std::FILE* mounts = ::setmntent("/proc/self/mounts", "r");
+  if (mounts == nullptr) return true;
+  std::size_t longest = 0;
+  struct mntent entry;
+  char line[4096];
+  while (::getmntent_r(mounts, &entry, line, sizeof line) != nullptr) {
+    std::size_t length = std::strlen(entry.mnt_dir);
+    bool under = std::strncmp(resolved, entry.mnt_dir, length) == 0 &&
+                 (length == 1 || resolved[length] == '/' || resolved[length] == '\0');
+    if (under && length >= longest) {
+      longest = length;
+      facts->fileSystem = FromUtf8(entry.mnt_type);
+    }
+  }
+  ::endmntent(mounts);
+  return true;
+}
+
+void ListDrives(std::uint32_t kinds, std::u16string* roots, char16_t) {
+  roots->clear();
+  if ((kinds & kDriveFixed) != 0) *roots = u"/";
+}
+
+bool FileVersionText(const std::u16string&, const std::u16string&, const std::u16string&,
+                     std::u16string*) {
+  posix::SetLastSystemError(kErrorNotSupported);
+  return false;
+}
+
+// Open files.
 FileHandle OpenFile(const std::u16string& path, FileAccess access, std::uint32_t,
                     FileCreation creation) {
   std::string name;

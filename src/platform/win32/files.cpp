@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace kel::platform {
 namespace {
@@ -100,6 +102,17 @@ void DirectorySearch::Close() {
   ::FindClose(state->find);
   delete state;
   state_ = nullptr;
+}
+
+int MatchSystemPattern(const std::u16string& name, const std::u16string& pattern) {
+  HMODULE shell = ::LoadLibraryW(L"shlwapi.dll");
+  if (shell == nullptr) return -1;
+  using Match = BOOL(WINAPI*)(const wchar_t*, const wchar_t*);
+  auto match = reinterpret_cast<Match>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(shell, "PathMatchSpecW")));
+  int answer = match == nullptr ? -1 : match(Wide(name), Wide(pattern)) != FALSE ? 1 : 0;
+  ::FreeLibrary(shell);
+  return answer;
 }
 
 bool FullPathName(const std::u16string& path, std::u16string* full) {
@@ -227,6 +240,129 @@ bool SearchSystemPath(const std::u16string& name, std::u16string* full) {
   wchar_t buffer[kNameUnits];
   return TakeName(buffer, ::SearchPathW(nullptr, Wide(name), nullptr, kNameUnits, buffer, nullptr),
                   full);
+}
+
+bool SetFileStamp(const std::u16string& path, FileStamp which, std::uint64_t time) {
+  HANDLE file = ::CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILETIME stamp{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+  BOOL ok = ::SetFileTime(file, which == FileStamp::Creation ? &stamp : nullptr,
+                          which == FileStamp::LastAccess ? &stamp : nullptr,
+                          which == FileStamp::LastWrite ? &stamp : nullptr);
+  DWORD error = ::GetLastError();
+  ::CloseHandle(file);
+  ::SetLastError(error);
+  return ok != FALSE;
+}
+
+bool QueryDiskGeometry(const std::u16string& path, DiskGeometry* geometry) {
+  DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
+  if (!::GetDiskFreeSpaceW(Wide(path), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &totalClusters))
+    return false;
+  *geometry = DiskGeometry{sectorsPerCluster, bytesPerSector, freeClusters, totalClusters};
+  return true;
+}
+
+bool QueryVolume(const std::u16string& root, VolumeFacts* facts) {
+  wchar_t label[MAX_PATH + 1], fileSystem[MAX_PATH + 1];
+  DWORD serial = 0, longest = 0, flags = 0;
+  if (!::GetVolumeInformationW(Wide(root), label, MAX_PATH + 1, &serial, &longest, &flags,
+                               fileSystem, MAX_PATH + 1))
+    return false;
+  facts->label = reinterpret_cast<const char16_t*>(label);
+  facts->fileSystem = reinterpret_cast<const char16_t*>(fileSystem);
+  facts->serialNumber = serial;
+  facts->longestComponent = longest;
+  return true;
+}
+
+void ListDrives(std::uint32_t kinds, std::u16string* roots, char16_t separator) {
+  roots->clear();
+  DWORD drives = ::GetLogicalDrives();
+  for (int letter = 0; letter < 26; ++letter) {
+    if ((drives & (1u << letter)) == 0) continue;
+    char16_t root[4] = {static_cast<char16_t>(u'A' + letter), u':', u'\\', 0};
+    std::uint32_t kind = 0;
+    switch (::GetDriveTypeW(reinterpret_cast<const wchar_t*>(root))) {
+      case DRIVE_REMOVABLE:
+        kind = kDriveRemovable;
+        break;
+      case DRIVE_FIXED:
+        kind = kDriveFixed;
+        break;
+      case DRIVE_REMOTE:
+        kind = kDriveRemote;
+        break;
+      case DRIVE_CDROM:
+        kind = kDriveOptical;
+        break;
+      case DRIVE_RAMDISK:
+        kind = kDriveRamDisk;
+        break;
+      default:
+        break;
+    }
+    if ((kind & kinds) == 0) continue;
+    if (!roots->empty()) *roots += separator;
+    *roots += std::u16string(root, 2);
+  }
+}
+
+bool FileVersionText(const std::u16string& path, const std::u16string& language,
+                     const std::u16string& item, std::u16string* text) {
+  DWORD ignored = 0;
+  DWORD size = ::GetFileVersionInfoSizeW(Wide(path), &ignored);
+  if (size == 0) return false;
+  std::vector<unsigned char> data(size);
+  if (!::GetFileVersionInfoW(Wide(path), 0, size, data.data())) return false;
+  void* found = nullptr;
+  UINT length = 0;
+  if (!item.empty() && item[0] == u'#') {
+    if (!::VerQueryValueW(data.data(), L"\\", &found, &length) ||
+        length < sizeof(VS_FIXEDFILEINFO)) {
+      ::SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+      return false;
+    }
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(found);
+    bool product = ::lstrcmpiW(Wide(item), L"#ProductVersion") == 0;
+    if (!product && ::lstrcmpiW(Wide(item), L"#FileVersion") != 0) {
+      ::SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+      return false;
+    }
+    DWORD high = product ? fixed->dwProductVersionMS : fixed->dwFileVersionMS;
+    DWORD low = product ? fixed->dwProductVersionLS : fixed->dwFileVersionLS;
+    wchar_t numbers[48];
+    std::swprintf(numbers, 48, L"%u.%u.%u.%u", HIWORD(high), LOWORD(high), HIWORD(low),
+                  LOWORD(low));
+    *text = reinterpret_cast<const char16_t*>(numbers);
+    return true;
+  }
+  std::u16string block = language;
+  if (block.empty()) {
+    // The first language and code page the file lists.
+    if (!::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &found, &length) ||
+        length < 4) {
+      ::SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+      return false;
+    }
+    const auto* pair = static_cast<const WORD*>(found);
+    wchar_t code[9];
+    std::swprintf(code, 9, L"%04x%04x", pair[0], pair[1]);
+    block = reinterpret_cast<const char16_t*>(code);
+  }
+  std::u16string query = u"\\StringFileInfo\\" + block + u"\\" + item;
+  if (!::VerQueryValueW(data.data(), Wide(query), &found, &length) || length == 0) {
+    ::SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return false;
+  }
+  const auto* value = static_cast<const char16_t*>(found);
+  std::size_t units = 0;
+  while (units < length && value[units] != 0)
+    ++units;
+  text->assign(value, units);
+  return true;
 }
 
 FileHandle OpenFile(const std::u16string& path, FileAccess access, std::uint32_t share,

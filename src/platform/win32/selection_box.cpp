@@ -1,5 +1,6 @@
 // The selection box on Windows: a modal dialog built in memory with a list box, OK and Cancel.
 #include "platform/platform.h"
+#include "platform/win32/dialog_template.h"
 #include "platform/win32/win32_internal.h"
 
 #include <windows.h>
@@ -10,53 +11,14 @@ namespace kel::platform {
 namespace {
 
 constexpr WORD kListControl = 100;
-constexpr WORD kButtonClass = 0x0080;
-constexpr WORD kListBoxClass = 0x0083;
 
 struct SelectionRequest {
   const char* title;
   const std::vector<std::string>* items;
 };
 
-// A dialog template is a run of WORDs: the header, then each control on a DWORD boundary.
-class TemplateWriter {
- public:
-  void Word(WORD value) { words_.push_back(value); }
-  void Dword(DWORD value) {
-    Word(LOWORD(value));
-    Word(HIWORD(value));
-  }
-  void Text(const wchar_t* text) {
-    for (; *text != L'\0'; ++text)
-      Word(static_cast<WORD>(*text));
-    Word(0);
-  }
-  void AlignToDword() {
-    if (words_.size() % 2 != 0) Word(0);
-  }
-  void Control(DWORD style, short x, short y, short width, short height, WORD id, WORD atom,
-               const wchar_t* text) {
-    AlignToDword();
-    Dword(WS_CHILD | WS_VISIBLE | style);
-    Dword(0);  // extended style
-    Word(static_cast<WORD>(x));
-    Word(static_cast<WORD>(y));
-    Word(static_cast<WORD>(width));
-    Word(static_cast<WORD>(height));
-    Word(id);
-    Word(0xFFFF);  // a predefined class, named by its atom
-    Word(atom);
-    Text(text);
-    Word(0);  // no creation data
-  }
-  const DLGTEMPLATE* Data() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
-
- private:
-  std::vector<WORD> words_;
-};
-
 // Sizes are in dialog units; the title is set when the box opens, as it is ANSI text.
-void WriteSelectionTemplate(TemplateWriter& out) {
+void WriteSelectionTemplate(win32::TemplateWriter& out) {
   out.Dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
   out.Dword(0);  // extended style
   out.Word(3);   // controls
@@ -70,9 +32,10 @@ void WriteSelectionTemplate(TemplateWriter& out) {
   out.Word(8);
   out.Text(L"MS Shell Dlg");
   out.Control(LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 7, 7, 166,
-              96, kListControl, kListBoxClass, L"");
-  out.Control(BS_DEFPUSHBUTTON | WS_TABSTOP, 69, 109, 50, 14, IDOK, kButtonClass, L"OK");
-  out.Control(BS_PUSHBUTTON | WS_TABSTOP, 123, 109, 50, 14, IDCANCEL, kButtonClass, L"Cancel");
+              96, kListControl, win32::kListBoxClass, L"");
+  out.Control(BS_DEFPUSHBUTTON | WS_TABSTOP, 69, 109, 50, 14, IDOK, win32::kButtonClass, L"OK");
+  out.Control(BS_PUSHBUTTON | WS_TABSTOP, 123, 109, 50, 14, IDCANCEL, win32::kButtonClass,
+              L"Cancel");
 }
 
 // The dialog ends with the chosen index + 1, so that 0 is "cancelled".
@@ -115,7 +78,7 @@ INT_PTR CALLBACK SelectionDialog(HWND dialog, UINT message, WPARAM wParam, LPARA
 }  // namespace
 
 int ShowSelectionBox(void* owner, const char* title, const std::vector<std::string>& items) {
-  TemplateWriter box;
+  win32::TemplateWriter box;
   WriteSelectionTemplate(box);
   SelectionRequest request{title, &items};
   INT_PTR answer =

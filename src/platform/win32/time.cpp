@@ -2,6 +2,8 @@
 // time, the locale's formats, and the [intl] section of the user's profile.
 #include "platform/time.h"
 
+#include "platform/files.h"
+
 #include <windows.h>
 
 namespace kel::platform {
@@ -64,6 +66,51 @@ IntlSettings ReadIntlSettings() {
   ReadIntlText("sTime", ":", settings.timeSeparator, sizeof settings.timeSeparator);
   ReadIntlText("sShortDate", "M/d/yy", settings.shortDate, sizeof settings.shortDate);
   return settings;
+}
+
+bool FileTimeToLocalTime(std::uint64_t fileTime, ClockTime* local) {
+  FILETIME stamp{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
+  SYSTEMTIME universal, here;
+  if (!::FileTimeToSystemTime(&stamp, &universal) ||
+      !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &here))
+    return false;
+  *local = FromSystemTime(here);
+  return true;
+}
+
+bool LocalTimeToFileTime(const ClockTime& local, std::uint64_t* fileTime) {
+  SYSTEMTIME here = ToSystemTime(local), universal;
+  FILETIME stamp;
+  if (!::TzSpecificLocalTimeToSystemTime(nullptr, &here, &universal) ||
+      !::SystemTimeToFileTime(&universal, &stamp))
+    return false;
+  *fileTime = (static_cast<std::uint64_t>(stamp.dwHighDateTime) << 32) | stamp.dwLowDateTime;
+  return true;
+}
+
+DelayTimer::~DelayTimer() {
+  if (timer_ != 0) ::CloseHandle(reinterpret_cast<HANDLE>(timer_));
+}
+
+bool DelayTimer::Start(std::uint64_t hundredNanoseconds) {
+  // Only a timer of high resolution will do; the others keep the system's tick.
+  constexpr DWORD kHighResolution = 0x00000002;  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+  if (timer_ == 0) {
+    HANDLE timer = ::CreateWaitableTimerExW(nullptr, nullptr, kHighResolution, TIMER_ALL_ACCESS);
+    if (timer == nullptr) return false;
+    timer_ = reinterpret_cast<std::intptr_t>(timer);
+  }
+  LARGE_INTEGER due;
+  due.QuadPart = -static_cast<LONGLONG>(hundredNanoseconds);  // relative to now
+  return ::SetWaitableTimer(reinterpret_cast<HANDLE>(timer_), &due, 0, nullptr, nullptr, FALSE) !=
+         FALSE;
+}
+
+bool DelayTimer::WaitOrInput() {
+  HANDLE timer = reinterpret_cast<HANDLE>(timer_);
+  constexpr DWORD kDelaySliceMs = 100;  // how long a wait runs before its caller looks around
+  DWORD woken = ::MsgWaitForMultipleObjects(1, &timer, FALSE, kDelaySliceMs, QS_ALLINPUT);
+  return woken != WAIT_OBJECT_0 + 1 && woken != WAIT_TIMEOUT;
 }
 
 }  // namespace kel::platform
