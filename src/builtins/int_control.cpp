@@ -161,6 +161,13 @@ bool RunRequest(BatchContext& context, Request& request, EvalValue* arguments, E
       Answer(request, context.fourDigitYear);
       if (p1 == 0 || p1 == 1) context.fourDigitYear = static_cast<std::int32_t>(p1);
       return true;
+    case 42: {
+      const BufferSlot* buffer = BufferOfHandle(context.buffers, static_cast<std::int32_t>(p1));
+      Answer(request, buffer != nullptr
+                          ? static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(buffer->data))
+                          : 0);
+      return true;
+    }
     case 50:
       Answer(request, SetHelpPage(context, static_cast<std::int32_t>(p1), request.text[1]));
       return true;

@@ -11,7 +11,6 @@ namespace kel {
 void InitialiseFileState(FileState& state) {
   std::memset(&state, 0, sizeof state);
   state.fileListDelimiter = '\t';
-  state.fourDigitYear = 1;
   state.readShareMode = 1;
   state.readLineBuffer = -2;
   state.lineTerminator = 1;

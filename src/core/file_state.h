@@ -36,7 +36,6 @@ struct FileState {
   std::uint32_t fileListDelimiter;  // a character: extra list separator, itemized separator
   std::int32_t wildcardFilterMode;  // 0 engine matcher, 1 none, 2 the system's matcher
   std::int32_t fileTimeSelector;    // 0 and 2 last write, 1 creation, 3 last access
-  std::int32_t fourDigitYear;
   std::uint32_t readShareMode;
   std::uint32_t writeShareMode;
   std::int32_t readLineBuffer;  // <0 by file size (4096 .. 32768), 0 unbuffered, >0 bytes
