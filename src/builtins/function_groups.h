@@ -20,7 +20,7 @@ struct BatchContext;
 KEL_FAMILY_ROUTINE(CoreFunction);
 KEL_FAMILY_ROUTINE(IntControlFunction);  // builtins/int_control.cpp
 KEL_FAMILY_ROUTINE(DebugFunction);       // builtins/debug_functions.cpp
-KEL_FAMILY_ROUTINE(MathFunction);  // functions/math
+KEL_FAMILY_ROUTINE(MathFunction);        // functions/math
 // functions/strings: the Str..., Item... and character functions.
 KEL_FAMILY_ROUTINE(StringFunction);
 KEL_FAMILY_ROUTINE(ItemFunction);

@@ -24,7 +24,7 @@ struct TraceState {
   std::int32_t mode;  // 0 off; 1 every statement; 2 only an error that ends the script
   // Inside a user-defined function or a called script: the mode in force outside it.
   std::int32_t outerMode;
-  std::int32_t flags;          // kTraceNoTimes, kTraceErrorDump, kTraceKeywordLookups
+  std::int32_t flags;  // kTraceNoTimes, kTraceErrorDump, kTraceKeywordLookups
   // The trace file's full path (at most 259 characters), "" when none is set; "*DEBUGDATA*":
   // the system debugger.
   char file[kTraceFileBytes];
