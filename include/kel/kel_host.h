@@ -41,6 +41,10 @@ extern "C" {
 // mode kept stands ("FILE:LINE", then a line for each function call or called script that led
 // there) into p1, at most p3 bytes; answers 1 when there was a report.
 #define KEL_SERVICE_KEPT_PLACE 1025
+// DLLServices request of this engine's own: the runs that follow are traced into the file p1
+// (as the script function DebugTrace with request 1 would); a null or empty p1 turns the trace
+// off. Answers 1.
+#define KEL_SERVICE_TRACE 1026
 
 // The context block the host allocates (zero-filled, movable) must hold at least this many
 // bytes; the engine refuses a smaller one.

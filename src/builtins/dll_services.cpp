@@ -4,6 +4,7 @@
 
 #include "builtins/extender_router.h"
 #include "core/batch_context.h"
+#include "lang/debug_trace.h"
 #include "core/exports.h"
 #include "errors/entry_boundary.h"
 #include "errors/error_state.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr std::int32_t kLastRequest = 53;
 constexpr std::int32_t kServiceKeptPlace = KEL_SERVICE_KEPT_PLACE;
+constexpr std::int32_t kServiceTrace = KEL_SERVICE_TRACE;
 
 const char* TextArgument(std::intptr_t p) {
   return reinterpret_cast<const char*>(p);
@@ -111,6 +113,11 @@ std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p
       if (p1 == 0 || p3 <= 0) return 0;
       return CopyKeptReport(context, nullptr, nullptr, reinterpret_cast<char*>(p1),
                             static_cast<std::size_t>(p3));
+    case kServiceTrace: {
+      const char* file = TextArgument(p1);
+      const bool on = file != nullptr && *file != '\0';
+      return DebugTraceRequest(context, on ? 1 : 0, file, nullptr) >= 0 ? 1 : 0;
+    }
     case 29:
       if (p3 == 1) return context.varCount;
       if (p3 == 2 && p4 >= 0 && p4 < context.varCount)
@@ -175,7 +182,9 @@ using namespace kel;
 extern "C" std::intptr_t KEL_CDECL DLLServices(void* contextHandle, std::int32_t request,
                                                std::intptr_t p1, std::intptr_t p2, std::intptr_t p3,
                                                std::intptr_t p4) {
-  if ((request < 0 || request > kLastRequest) && request != kServiceKeptPlace) return 0;
+  if ((request < 0 || request > kLastRequest) && request != kServiceKeptPlace &&
+      request != kServiceTrace)
+    return 0;
   LockedContext locked(contextHandle);
   BatchContext* context = locked.initialised();
   if (context == nullptr) return 0;

@@ -6,6 +6,7 @@
 //   kel -e STATEMENT        runs one line
 //   kel                     on a terminal: an interactive session (README "The kel command")
 //   kel --help | --version
+//   kel --trace FILE ...    any of the above with the engine's debug trace written to FILE
 //
 // Exit status: 0 when the script ended normally, 1 when a reported error ended it, 2 when it
 // could not be started (no script, or a text the engine refused to prepare).
@@ -204,6 +205,11 @@ class Engine {
               kHeapInitialCommit, nullptr, reinterpret_cast<std::intptr_t>(&descriptor_)) != 1)
       return Fail("the engine refused the string heap");
     return true;
+  }
+
+  // Every statement of the runs that follow is traced into `file`.
+  void Trace(const std::string& file) {
+    services_(context_, KEL_SERVICE_TRACE, reinterpret_cast<std::intptr_t>(file.c_str()), 0, 0, 0);
   }
 
   // Runs the script text; the exit status. The error report goes to standard error: the
@@ -407,7 +413,8 @@ constexpr char kUsage[] =
     "       kel - [ARG ...]        run the script read from standard input\n"
     "       kel -e STATEMENT       run one line\n"
     "       kel                    an interactive session (on a terminal)\n"
-    "       kel --help | --version\n";
+    "       kel --help | --version\n"
+    "       kel --trace FILE ...   any of these, tracing every statement into FILE\n";
 
 std::string VersionText() {
 #if defined(_WIN64)
@@ -430,6 +437,19 @@ std::string VersionText() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --trace FILE comes before everything else and is taken out of the arguments.
+  std::string traceFile;
+  std::vector<char*> arguments(argv, argv + argc);
+  if (argc > 1 && std::string(argv[1]) == "--trace") {
+    if (argc < 3) {
+      Complain("--trace needs a file name");
+      return kExitNotStarted;
+    }
+    traceFile = argv[2];
+    arguments.erase(arguments.begin() + 1, arguments.begin() + 3);
+    argc = static_cast<int>(arguments.size());
+    argv = arguments.data();
+  }
   const std::string first = argc > 1 ? argv[1] : "";
   if (first == "--help" || first == "-h") {
     Print(kUsage);
@@ -473,6 +493,7 @@ int main(int argc, char** argv) {
     platform::GlobalFree(script);
   }
   if (!engine.Start()) return kExitNotStarted;
+  if (!traceFile.empty()) engine.Trace(traceFile);
   if (interactive) return Interactive(engine, platform::StandardInputIsTerminal());
   return RunText(engine, text, path.c_str(), ParameterText(first == "-e" ? 3 : 2, argc, argv));
 }
