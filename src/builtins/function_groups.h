@@ -56,6 +56,7 @@ KEL_FAMILY_ROUTINE(BinarySearchFunction);
 KEL_FAMILY_ROUTINE(BinaryRecordFunction);
 KEL_FAMILY_ROUTINE(BinaryTagFunction);
 KEL_FAMILY_ROUTINE(BinaryFileFunction);
+KEL_FAMILY_ROUTINE(BinaryClipboardFunction);
 
 }  // namespace kel
 

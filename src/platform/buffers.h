@@ -1,11 +1,12 @@
 // The services of the binary buffer functions that the general file and text services do not
-// offer: positioning and cutting an open file, the OEM code page, and the MD5 digest of a block
-// of memory.
+// offer: positioning and cutting an open file, the OEM code page, the MD5 digest of a block of
+// memory, and the clipboard's data as bytes.
 #ifndef KEL_PLATFORM_BUFFERS_H
 #define KEL_PLATFORM_BUFFERS_H
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -19,6 +20,11 @@ bool TruncateFileHere(FileHandle file);
 std::uint32_t OemCodePage();
 // The MD5 digest of `length` bytes; false when the system offers no MD5.
 bool Md5Digest(const void* data, std::size_t length, std::uint8_t digest[16]);
+// The clipboard's data in one format, as bytes. A system without a clipboard answers
+// ClipboardResult::Unavailable.
+enum class ClipboardResult { Done, Unavailable, CannotOpen, NoData, NoMemory, CannotSet };
+ClipboardResult ReadClipboard(std::uint32_t format, std::vector<std::uint8_t>& bytes);
+ClipboardResult WriteClipboard(std::uint32_t format, const void* data, std::size_t length);
 
 }  // namespace kel::platform
 

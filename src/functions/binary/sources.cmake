@@ -1,5 +1,6 @@
 # The binary buffer functions.
 target_sources(kelengine PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/binary_clipboard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/binary_exports.cpp
   ${CMAKE_CURRENT_LIST_DIR}/binary_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/binary_functions.cpp

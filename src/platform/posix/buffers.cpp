@@ -53,4 +53,13 @@ bool Md5Digest(const void* data, std::size_t length, std::uint8_t digest[16]) {
 #endif
 }
 
+// There is no system clipboard to talk to.
+ClipboardResult ReadClipboard(std::uint32_t, std::vector<std::uint8_t>&) {
+  return ClipboardResult::Unavailable;
+}
+
+ClipboardResult WriteClipboard(std::uint32_t, const void*, std::size_t) {
+  return ClipboardResult::Unavailable;
+}
+
 }  // namespace kel::platform

@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <cstring>
+#include <new>
+
 namespace kel::platform {
 
 bool SeekFile(FileHandle file, std::uint64_t offset) {
@@ -41,6 +44,48 @@ bool Md5Digest(const void* data, std::size_t length, std::uint8_t digest[16]) {
   }
   ::CryptReleaseContext(provider, 0);
   return done;
+}
+
+ClipboardResult ReadClipboard(std::uint32_t format, std::vector<std::uint8_t>& bytes) {
+  if (::OpenClipboard(nullptr) == 0) return ClipboardResult::CannotOpen;
+  ClipboardResult outcome = ClipboardResult::NoData;
+  if (HANDLE data = ::GetClipboardData(format)) {
+    const SIZE_T size = ::GlobalSize(data);
+    if (const void* bytesAt = ::GlobalLock(data)) {
+      try {
+        bytes.assign(static_cast<const std::uint8_t*>(bytesAt),
+                     static_cast<const std::uint8_t*>(bytesAt) + size);
+        outcome = ClipboardResult::Done;
+      } catch (const std::bad_alloc&) {
+        outcome = ClipboardResult::NoMemory;
+      }
+      ::GlobalUnlock(data);
+    }
+  }
+  ::CloseClipboard();
+  return outcome;
+}
+
+ClipboardResult WriteClipboard(std::uint32_t format, const void* data, std::size_t length) {
+  HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, length == 0 ? 1 : length);
+  if (block == nullptr) return ClipboardResult::NoMemory;
+  if (void* to = ::GlobalLock(block)) {
+    if (length > 0) std::memcpy(to, data, length);
+    ::GlobalUnlock(block);
+  }
+  if (::OpenClipboard(nullptr) == 0) {
+    ::GlobalFree(block);
+    return ClipboardResult::CannotOpen;
+  }
+  ::EmptyClipboard();
+  // The clipboard owns the block once it is set.
+  const bool set = ::SetClipboardData(format, block) != nullptr;
+  ::CloseClipboard();
+  if (!set) {
+    ::GlobalFree(block);
+    return ClipboardResult::CannotSet;
+  }
+  return ClipboardResult::Done;
 }
 
 }  // namespace kel::platform
