@@ -586,10 +586,11 @@ NestedTrace::NestedTrace(BatchContext& context)
 }
 
 NestedTrace::~NestedTrace() {
-  context_.trace.mode = mode_;
-  context_.trace.outerMode = outerMode_;
-  context_.trace.stepMode = stepMode_;
-  context_.trace.pending = pending_;
+  TraceState& trace = context_.trace;
+  trace.mode = mode_;
+  trace.outerMode = outerMode_;
+  trace.stepMode = stepMode_;
+  trace.pending = pending_;
 }
 
 }  // namespace kel

@@ -347,13 +347,35 @@ bool OfferStopToHandler(BatchContext& context, StatementLine& statement) {
   return false;
 }
 
+namespace {
+
+bool AsAtStart(const HandlerSettings& settings) {
+  return settings.cancelMode == -1 && settings.errorMode == 0 &&
+         settings.cancelFunction[0] == '\0' && settings.errorFunction[0] == '\0';
+}
+
+void SetAsAtStart(HandlerSettings& settings) {
+  settings.cancelMode = -1;
+  settings.errorMode = 0;
+  settings.cancelFunction[0] = '\0';
+  settings.errorFunction[0] = '\0';
+}
+
+}  // namespace
+
 NestedHandlers::NestedHandlers(BatchContext& context)
-    : context_(context), kept_(context.errors.handlers) {
-  context.errors.handlers = StartingHandlers();
+    : context_(context), atStart_(AsAtStart(context.errors.handlers)) {
+  // Most calls find the settings as every level starts them: there is nothing to keep.
+  if (atStart_) return;
+  kept_ = context.errors.handlers;
+  SetAsAtStart(context.errors.handlers);
 }
 
 NestedHandlers::~NestedHandlers() {
-  context_.errors.handlers = kept_;
+  if (atStart_)
+    SetAsAtStart(context_.errors.handlers);
+  else
+    context_.errors.handlers = kept_;
 }
 
 std::int32_t SetHandler(BatchContext& context, bool cancel, std::int32_t mode, std::int32_t discard,

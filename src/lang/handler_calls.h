@@ -40,6 +40,7 @@ class NestedHandlers {
 
  private:
   BatchContext& context_;
+  bool atStart_;
   HandlerSettings kept_;
 };
 
