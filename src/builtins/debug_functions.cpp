@@ -16,9 +16,6 @@
 #include "platform/platform.h"
 
 namespace kel {
-namespace {
-constexpr std::size_t kMessageBytes = 1024;
-}  // namespace
 
 KEL_FAMILY_ROUTINE(DebugFunction) {
   (void)unicode;

@@ -31,6 +31,9 @@ enum ErrorNumber : std::uint32_t {
   kCompletionCancel = 9999,               // User requested Cancel
 };
 
+// Errors are numbered 1 .. 8999; the numbers above are the completion codes.
+constexpr std::uint32_t kLastErrorNumber = 8999;
+
 enum MessageNumber : std::uint32_t {
 #define KEL_MESSAGE(number, text)
 #define KEL_ERROR(number, name, text)

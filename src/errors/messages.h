@@ -22,6 +22,9 @@ std::size_t LoadMyString(BatchContext* context, void* module, std::uint32_t id, 
 std::size_t LoadMyStringW(BatchContext* context, void* module, std::uint32_t id, char16_t* out,
                           std::size_t bytes);
 
+// Room for any text of the catalogue.
+constexpr std::size_t kMessageBytes = 1024;
+
 // LoadMyString from the engine's own catalogue: what the engine's routines use.
 std::size_t LoadMessage(BatchContext& context, std::uint32_t id, char* out, std::size_t size);
 // True when the catalogue (or the language file) has a text for `id`.

@@ -17,7 +17,6 @@ namespace kel {
 namespace {
 
 constexpr std::uint32_t kFirstCatalogueId = 100;
-constexpr std::uint32_t kLastErrorNumber = 8999;
 constexpr std::size_t kWindowTitleBytes = 500;  // at most 499 characters of the host's title
 
 void CopyText(char* out, std::size_t size, const char* text) {

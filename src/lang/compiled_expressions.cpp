@@ -247,9 +247,7 @@ class Compiler {
     }
     if (!reader_.IsKeyword(kKeywordCloseParenthesis) || count < required) return kNoNode;
     if (!reader_.Advance()) return kNoNode;
-    node.left = static_cast<std::uint32_t>(line_.arguments.size());
     node.count = static_cast<std::uint16_t>(count);
-    line_.arguments.insert(line_.arguments.end(), arguments, arguments + count);
     for (int i = 0; i + 1 < count; ++i)
       line_.nodes[arguments[i]].nextArgument = &line_.nodes[arguments[i + 1]];
     std::uint32_t call = Add(node);

@@ -60,7 +60,7 @@ enum class NodeKind : std::uint8_t {
   kBinary,    // `code` the operator, `left` and `right` the operands
   kComparison,
   kUnary,  // `code` the prefix operator, `left` the operand
-  kCall,   // `code` the function, its name at `text`, `left` the first of `count` arguments
+  kCall,   // `code` the function, its name at `text`, `leftNode` the first of `count` arguments
 };
 
 struct ExprNode {
@@ -209,7 +209,6 @@ struct CompiledLine {
   std::deque<CompiledExpression> expressions;
   std::deque<CompiledAssignment> assignments;
   std::deque<ExprNode> nodes;
-  std::vector<std::uint32_t> arguments;  // the argument nodes of calls, in order
 };
 
 // The compiled lines of one script text.

@@ -24,9 +24,7 @@ namespace kel {
 namespace {
 
 constexpr char kDebuggerName[] = "*DEBUGDATA*";
-constexpr std::size_t kMessageBytes = 1024;
 constexpr char kLineEnd[] = "\r\n";
-constexpr std::uint32_t kLastErrorNumber = 8999;
 constexpr std::size_t kVariableTextShown = 255;
 // Requests of DebugTrace.
 enum TraceRequest : std::int32_t {

@@ -24,7 +24,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kLastErrorNumber = 8999;
 constexpr std::int32_t kArrayElements = 12;
 // Element 11: what a failing assignment receives when a handler function takes its error.
 constexpr std::int32_t kAssignedElement = 11;

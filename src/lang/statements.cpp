@@ -27,10 +27,8 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kLastErrorNumber = 8999;
 // The companion code of 9013 when the user cancelled the box of an error inside Execute.
 constexpr std::int32_t kExecuteCancelled = 999;
-constexpr std::size_t kMessageBytes = 1024;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
