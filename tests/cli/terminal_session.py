@@ -43,6 +43,23 @@ class Terminal:
             os.execv(kel, [kel])
         fcntl.ioctl(self.fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 200, 0, 0))
         self.shown = ""
+        # Whether the command edits lines itself: None until the first prompt tells.
+        self.editing = None
+
+    def wait_for_input_mode(self):
+        """Waits, after a prompt, until the command reads what is typed next. A line editor shows
+        its prompt before it takes the terminal out of line mode; what is typed in between is
+        echoed twice, and an end of input typed then is lost in the switch. Plain input keeps the
+        terminal in line mode throughout and has no such moment."""
+        patience = PATIENCE_SECONDS if self.editing else (0 if self.editing is False else 3)
+        deadline = time.monotonic() + patience
+        while termios.tcgetattr(self.fd)[3] & termios.ICANON:
+            if time.monotonic() >= deadline:
+                if self.editing is None:
+                    self.editing = False
+                return
+            time.sleep(0.01)
+        self.editing = True
 
     def read_until(self, done):
         """Reads what the terminal shows until done(text) holds; False when it never does."""
@@ -78,6 +95,7 @@ def run_session(terminal):
         return ["no first prompt"]
     problems = []
     for typed, expected in SESSION:
+        terminal.wait_for_input_mode()
         start = len(terminal.shown)
         terminal.type(typed + "\r")
         if not terminal.read_until(lambda shown: re.search(r"(kel|\.\.\.)> $", shown[start:])):
@@ -91,6 +109,7 @@ def run_session(terminal):
 def main(kel):
     terminal = Terminal(kel)
     problems = run_session(terminal)
+    terminal.wait_for_input_mode()
     terminal.type("\x04")  # the end of input ends the session
     deadline = time.monotonic() + PATIENCE_SECONDS
     while True:
