@@ -102,13 +102,4 @@ bool SetAnsiResult(BatchContext& context, EvalValue& result, const char* text, s
   return true;
 }
 
-void TidyResult(BatchContext& context, EvalValue& result) {
-  Value& value = result.value;
-  if ((value.flags & (kValueInteger | kValueFloat)) != 0 && (value.flags & kValueText) != 0) {
-    if (value.textRef != 0) VFree(context, static_cast<std::uint32_t>(value.textRef));
-    value.textRef = 0;
-    value.flags &= ~kValueText;
-  }
-}
-
 }  // namespace kel

@@ -68,9 +68,6 @@ inline bool ConvertArgument(BatchContext& context, EvalValue& argument, std::uin
 // Makes the result a new ANSI text copied from `text`; false with 3096 when the heap is full.
 bool SetAnsiResult(BatchContext& context, EvalValue& result, const char* text, std::size_t length);
 
-// A numeric result never carries text as well: its ANSI text is freed.
-void TidyResult(BatchContext& context, EvalValue& result);
-
 }  // namespace kel
 
 #endif  // KEL_BUILTINS_ARGUMENTS_H

@@ -15,6 +15,7 @@
 #include "lang/keyword_table.h"
 #include "lang/string_heap.h"
 #include "lang/tokenizer.h"
+#include "lang/user_functions.h"
 #include "lang/variables.h"
 #include "lang/whole_numbers.h"
 #include "loader/definitions.h"
@@ -481,8 +482,14 @@ void CallNode(BatchContext& context, const ExprNode& node, EvalValue& result) {
       std::memcpy(copy, name, node.length + 1);
       name = copy;
     }
-    Hooks().callBuiltin(context, name, false, node.code, result, arguments, false, node.count,
-                        node.types);
+    // A user-defined function takes its arguments as they are: it is called here, without the
+    // dispatcher's conversions.
+    if (node.code >= kDefinitionCodeBase && node.code <= kDefinitionCodeLast)
+      CallDefinition(context, static_cast<std::uint16_t>(node.code - kDefinitionCodeBase), result,
+                     arguments, node.count);
+    else
+      Hooks().callBuiltin(context, name, false, node.code, result, arguments, false, node.count,
+                          node.types);
   }
   for (int i = 0; i < evaluated; ++i) {
     if (held[i])

@@ -121,4 +121,13 @@ void SetEvalInteger(BatchContext& context, EvalValue& value, std::int32_t number
   value.value.intValue = number;
 }
 
+void TidyResult(BatchContext& context, EvalValue& result) {
+  Value& value = result.value;
+  if ((value.flags & (kValueInteger | kValueFloat)) != 0 && (value.flags & kValueText) != 0) {
+    if (value.textRef != 0) VFree(context, static_cast<std::uint32_t>(value.textRef));
+    value.textRef = 0;
+    value.flags &= ~kValueText;
+  }
+}
+
 }  // namespace kel

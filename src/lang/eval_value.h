@@ -34,6 +34,8 @@ bool OwnEval(BatchContext& context, EvalValue& value);
 void MoveEval(EvalValue& destination, EvalValue& source);
 // Makes `value` the integer n, releasing what it held.
 void SetEvalInteger(BatchContext& context, EvalValue& value, std::int32_t number);
+// A function's numeric result never carries text as well: its ANSI text is freed.
+void TidyResult(BatchContext& context, EvalValue& result);
 
 }  // namespace kel
 

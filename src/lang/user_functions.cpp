@@ -8,6 +8,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "errors/math_error.h"
 #include "lang/debug_trace.h"
 #include "lang/eval_value.h"
 #include "lang/handler_calls.h"
@@ -272,6 +273,14 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   }
   context.errors.errNum = error;
   return error == 0;
+}
+
+void CallDefinition(BatchContext& context, std::uint16_t index, EvalValue& result,
+                    EvalValue* arguments, int count) {
+  SetEvalInteger(context, result, 0);
+  CallUdf(context, index, result, arguments, count);
+  TidyResult(context, result);
+  TakeMathError(context);
 }
 
 void ReleaseCallerStates(BatchContext& context) {

@@ -15,6 +15,11 @@ struct BatchContext;
 bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, EvalValue* arguments,
              int count);
 
+// A call of definition `index` in an expression, with what every function call does around it:
+// the result starts as 0, leaves as a number or a text, and a pending math error is taken.
+void CallDefinition(BatchContext& context, std::uint16_t index, EvalValue& result,
+                    EvalValue* arguments, int count);
+
 // The Call function: runs a script file in the caller's variables with the parameters split
 // into param1..paramN and Param0; the value of its Return lands in `result`.
 void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& parameters,
