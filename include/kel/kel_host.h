@@ -45,6 +45,26 @@ extern "C" {
 // (as the script function DebugTrace with request 1 would); a null or empty p1 turns the trace
 // off. Answers 1.
 #define KEL_SERVICE_TRACE 1026
+// DLLServices request of this engine's own: p3 (when 0 or more) becomes the notify mask, which
+// says what the host's function entry is told of; answers the mask as it was. The bits:
+//   KEL_NOTIFY_BREAK_POLL   request -1 with the items "1", after each poll of the break keys
+//                           while the engine pumps messages;
+//   KEL_NOTIFY_STATEMENT    request -1 before each statement, with "2" (main script) or "3" (a
+//                           called script file), the address of the text being run, the
+//                           statement's offset in its script, the innermost structure's word and
+//                           "1" when that structure is skipping ("0" otherwise);
+//   KEL_NOTIFY_CALLED_FILE  request -4 before and after Call runs a script file, with its path,
+//                           the call depth and "1" before, "0" after success or "-1" after a
+//                           failure;
+//   KEL_NOTIFY_SCRIPT_FILE  request -5 when Call enters or leaves a file and when a function
+//                           defined in another file runs, with the path and "1", "0" or "-1".
+// Every notification passes five text arguments (empty where nothing is listed). The script's
+// current directory and error stand afterwards as before; a host answer of -6 ends the run.
+#define KEL_SERVICE_NOTIFY_MASK 1027
+#define KEL_NOTIFY_BREAK_POLL 0x1
+#define KEL_NOTIFY_STATEMENT 0x2
+#define KEL_NOTIFY_CALLED_FILE 0x4
+#define KEL_NOTIFY_SCRIPT_FILE 0x8
 
 // The context block the host allocates (zero-filled, movable) must hold at least this many
 // bytes; the engine refuses a smaller one.

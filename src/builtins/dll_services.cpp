@@ -20,6 +20,7 @@ namespace {
 constexpr std::int32_t kLastRequest = 53;
 constexpr std::int32_t kServiceKeptPlace = KEL_SERVICE_KEPT_PLACE;
 constexpr std::int32_t kServiceTrace = KEL_SERVICE_TRACE;
+constexpr std::int32_t kServiceNotifyMask = KEL_SERVICE_NOTIFY_MASK;
 
 const char* TextArgument(std::intptr_t p) {
   return reinterpret_cast<const char*>(p);
@@ -118,6 +119,11 @@ std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p
       const bool on = file != nullptr && *file != '\0';
       return DebugTraceRequest(context, on ? 1 : 0, file, nullptr) >= 0 ? 1 : 0;
     }
+    case kServiceNotifyMask: {
+      const std::uint32_t previous = context.notifyMask;
+      if (p3 >= 0) context.notifyMask = static_cast<std::uint32_t>(p3);
+      return static_cast<std::intptr_t>(previous);
+    }
     case 29:
       if (p3 == 1) return context.varCount;
       if (p3 == 2 && p4 >= 0 && p4 < context.varCount)
@@ -183,7 +189,7 @@ extern "C" std::intptr_t KEL_CDECL DLLServices(void* contextHandle, std::int32_t
                                                std::intptr_t p1, std::intptr_t p2, std::intptr_t p3,
                                                std::intptr_t p4) {
   if ((request < 0 || request > kLastRequest) && request != kServiceKeptPlace &&
-      request != kServiceTrace)
+      request != kServiceTrace && request != kServiceNotifyMask)
     return 0;
   LockedContext locked(contextHandle);
   BatchContext* context = locked.initialised();

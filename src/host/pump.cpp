@@ -2,6 +2,7 @@
 #include "host/pump.h"
 
 #include "core/batch_context.h"
+#include "lang/host_notifications.h"
 #include "platform/platform.h"
 
 namespace kel {
@@ -61,6 +62,7 @@ void PollBreakKeys(BatchContext& context) {
     context.stopRequested = 1;
     context.stopByUser = 1;
   }
+  if ((context.notifyMask & kNotifyBreakPoll) != 0) NotifyBreakPoll(context);
 }
 
 void TimedWait(BatchContext& context, std::uint32_t milliseconds) {

@@ -14,6 +14,7 @@
 #include "lang/debug_trace.h"
 #include "lang/eval_value.h"
 #include "lang/handler_calls.h"
+#include "lang/host_notifications.h"
 #include "lang/preprocess.h"
 #include "lang/statements.h"
 #include "lang/structures.h"
@@ -181,8 +182,9 @@ class SkipWatch {
   bool Pass(BatchContext& context, CompiledLine* line, std::uint32_t readOffset,
             std::uint32_t& nextOffset, CompiledLine*& nextLine) {
     // Lines inside a definition block are not run at all; no skip is remembered across them.
+    // A host that follows every statement is told of each skipped line as well.
     if (line == nullptr || context.loader.udfDefining != 0 ||
-        !InnermostStructureSkipping(context)) {
+        !InnermostStructureSkipping(context) || (context.notifyMask & kNotifyStatement) != 0) {
       active_ = false;
       return false;
     }

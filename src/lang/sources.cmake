@@ -5,6 +5,7 @@ target_sources(kelengine PRIVATE
   lang/compiled_lines.cpp
   lang/consistency.cpp
   lang/debug_trace.cpp
+  lang/host_notifications.cpp
   lang/foreach.cpp
   lang/handler_calls.cpp
   lang/eval_value.cpp

@@ -17,6 +17,7 @@
 #include "lang/debug_trace.h"
 #include "lang/evaluator.h"
 #include "lang/handler_calls.h"
+#include "lang/host_notifications.h"
 #include "lang/keyword_table.h"
 #include "lang/statement_handlers.h"
 #include "lang/string_heap.h"
@@ -457,6 +458,10 @@ bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, Statemen
   errors.statementContinues = 0;
   SetTrace(context, kTracePlain, false);
   ClearAssignTarget(context);
+  if ((context.notifyMask & kNotifyStatement) != 0 && !NotifyStatement(context, statement)) {
+    status = 0;
+    return true;
+  }
   const bool traced = context.trace.mode != 0;
   if (traced) TraceBeforeStatement(context, statement.line + statement.start);
   status = RunDirectPlan(context, result, statement, plan, skipping);
@@ -492,6 +497,9 @@ int RunStatementLine(BatchContext& context, EvalValue& result, StatementLine& st
   errors.statementContinues = 0;
   SetTrace(context, kTracePlain, false);
   ClearAssignTarget(context);
+  // The host that follows the script hears of the statement first, and may end the run there.
+  if ((context.notifyMask & kNotifyStatement) != 0 && !NotifyStatement(context, statement))
+    return 0;
   const bool traced = context.trace.mode != 0;
   if (traced) TraceBeforeStatement(context, statement.line + statement.start);
   int status;

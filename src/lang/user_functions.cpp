@@ -12,6 +12,7 @@
 #include "lang/debug_trace.h"
 #include "lang/eval_value.h"
 #include "lang/handler_calls.h"
+#include "lang/host_notifications.h"
 #include "lang/run_loop.h"
 #include "lang/script_parameters.h"
 #include "lang/structures.h"
@@ -238,6 +239,9 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
 
   bool ran = SetParameters(context, *record, arguments, count, isFunction);
   ReleaseEval(context, result);
+  // A host that follows the script files hears when a function runs in a file of its own.
+  const bool fileNotice = (context.notifyMask & kNotifyScriptFile) != 0 && saved->pathKept;
+  if (ran && fileNotice) ran = NotifyFileChange(context, record->file, 0, 1);
   ScriptText body{};
   if (ran && LockDefinitionBody(context, index, body)) {
     RunLoop(context, body, result);
@@ -264,10 +268,16 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
 
   if (context.flow.depth >= frameDepth) PopStructuresTo(context, frameDepth - 1);
   UdfRecord* called = DefinitionRecord(context, index);
+  if (fileNotice && called != nullptr && error != kCompletionHostStop) {
+    const int phase = error == 0 || error == kCompletionNormalEnd ? 0 : -1;
+    context.errors.errNum = 0;
+    if (!NotifyFileChange(context, called->file, 0, phase)) error = kCompletionHostStop;
+  }
   RestoreCaller(context, *saved, called != nullptr ? called->file : nullptr);
   if (called != nullptr) called->lastAssigned = callerTarget;
   // The body reported its own error already; the caller's script ends without a second report.
-  if (error != 0 && error != kCompletionNormalEnd && error != kCompletionCancel) {
+  if (error != 0 && error != kCompletionNormalEnd && error != kCompletionCancel &&
+      error != kCompletionHostStop) {
     context.errors.userErrCode = static_cast<std::int32_t>(kCompletionFunctionReported);
     error = kCompletionFunctionReported;
   }
@@ -319,18 +329,27 @@ void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& para
   context.runningFunction = kNoFunction;
   context.flow.ifState = -1;
   ReleaseEval(context, result);
-  int outcome = LoadScriptFile(context, result, path);
+  const bool noticed = context.notifyMask != 0;
+  int outcome = 0;
+  if (!noticed || NotifyFileChange(context, path, context.callLevels, 1))
+    outcome = LoadScriptFile(context, result, path);
   bool returned = context.flow.entries[frameDepth - 1].var != 0 &&
                   context.flow.entries[frameDepth - 1].kind == kStructureCall;
   std::uint32_t error = context.errors.errNum;
   OwnEval(context, result);
   if (!returned) SetEvalInteger(context, result, 0);
   if (context.flow.depth >= frameDepth) PopStructuresTo(context, frameDepth - 1);
+  if (outcome == 0 && error == 0) error = kCompletionReported;
+  if (noticed && error != kCompletionHostStop) {
+    const int phase = error == 0 || error == kCompletionNormalEnd ? 0 : -1;
+    context.errors.errNum = 0;
+    if (!NotifyFileChange(context, path, context.callLevels, phase)) error = kCompletionHostStop;
+  }
   --context.callLevels;
   RestoreCaller(context, *saved, nullptr);
-  if (outcome == 0 && error == 0) error = kCompletionReported;
   // Errors were reported where they happened; the calling script ends without a second report.
-  if (error != 0 && error != kCompletionCancel && error != kCompletionNormalEnd) {
+  if (error != 0 && error != kCompletionCancel && error != kCompletionNormalEnd &&
+      error != kCompletionHostStop) {
     context.errors.userErrCode = static_cast<std::int32_t>(kCompletionReported);
     error = kCompletionReported;
   }

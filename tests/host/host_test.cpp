@@ -2,9 +2,11 @@
 // library as any host does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -637,6 +639,118 @@ TEST_F(HostTest, ItemizingAnEmptyListAsksTheHost) {
   EXPECT_EQ(Variable("d"), "from host 1");
   EXPECT_EQ(Variable("p"), "") << "FileItemPath asks for itemizenull2, which this host lacks";
   EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+}
+
+// What a host that follows the script heard: one line per notification, the request and the
+// five items separated by "|". The host ends the run at the statement whose offset is `stopAt`,
+// and moves the current directory on every notification (the script must not notice).
+struct Notices {
+  std::vector<std::string> heard;
+  std::string stopAt = "none";
+  std::filesystem::path elsewhere;
+};
+Notices notices;
+
+std::int32_t KEL_STDCALL FollowingHostEntry(void*, void*, std::uint32_t, std::int32_t request,
+                                            KelAnswerFn, KelServicesBlock*, std::uint32_t*,
+                                            KelBoundaryValue* arguments, std::int32_t count,
+                                            KelBoundaryValue*) {
+  if (request >= 0) return 0;
+  std::string line = std::to_string(request);
+  for (int i = 0; i < count; ++i)
+    line +=
+        "|" + std::string(arguments[i].text != nullptr ? static_cast<const char*>(arguments[i].text)
+                                                       : "?");
+  // The text's address changes from run to run: only its presence is kept.
+  if (request == -1 && count == 5 &&
+      std::string(static_cast<const char*>(arguments[0].text)) != "1")
+    line = "-1|" + std::string(static_cast<const char*>(arguments[0].text)) + "|TEXT|" +
+           static_cast<const char*>(arguments[2].text) + "|" +
+           static_cast<const char*>(arguments[3].text) + "|" +
+           static_cast<const char*>(arguments[4].text);
+  notices.heard.push_back(line);
+  std::filesystem::current_path(notices.elsewhere);
+  return request == -1 && count == 5 && arguments[2].text != nullptr &&
+                 notices.stopAt == static_cast<const char*>(arguments[2].text)
+             ? -6
+             : 0;
+}
+
+// A host that sets the notify mask is told of every statement (skipped ones included), of a
+// called script file entering and leaving, and can end the run from a notification.
+TEST_F(HostTest, AHostFollowsTheScriptStatementByStatement) {
+  StartContext();
+  const std::filesystem::path home = std::filesystem::current_path();
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kel-notices";
+  std::filesystem::create_directories(folder);
+  notices = Notices{};
+  notices.elsewhere = folder;
+  auto run = [&](const std::string& text) {
+    platform::MemoryHandle script = platform::GlobalAllocate(text.size() + 2, platform::Fill::Zero);
+    std::memcpy(platform::GlobalLock(script), text.data(), text.size());
+    platform::GlobalUnlock(script);
+    std::int32_t result =
+        run_(nullptr, context_, script, reinterpret_cast<void*>(&FollowingHostEntry), nullptr);
+    platform::GlobalFree(script);
+    std::filesystem::current_path(home);
+    return result;
+  };
+  EXPECT_EQ(services_(context_, KEL_SERVICE_NOTIFY_MASK, 0, 0, KEL_NOTIFY_STATEMENT, 0), 0);
+  EXPECT_EQ(services_(context_, KEL_SERVICE_NOTIFY_MASK, 0, 0, -1, 0), KEL_NOTIFY_STATEMENT)
+      << "a negative mask only reads it";
+  // The statements begin 0, 6, 18, 24 and 30 characters into the script; the offsets are those
+  // of the text the engine runs, which may hold more before the script's first line.
+  EXPECT_EQ(run("a = 1\nIf a == 2\n  b = 1\nEndIf\nd = DirGet()\n"), 1);
+  EXPECT_EQ(services_(context_, kServiceRunError, 0, 0, 0, 0), 0) << Report();
+  ASSERT_FALSE(notices.heard.empty());
+  const int base = std::stoi(notices.heard[0].substr(notices.heard[0].find("TEXT|") + 5));
+  auto statement = [&](int offset, const char* skipping) {
+    return "-1|2|TEXT|" + std::to_string(base + offset) + "|0|" + skipping;
+  };
+  EXPECT_EQ(notices.heard,
+            (std::vector<std::string>{statement(0, "0"), statement(6, "0"), statement(18, "1"),
+                                      statement(24, "1"), statement(30, "0")}));
+  EXPECT_EQ(std::filesystem::path(Variable("d")), home / "")
+      << "the directory the host moved to is given back before the statement runs";
+
+  // The host ends the run before the third statement.
+  notices.heard.clear();
+  notices.stopAt = std::to_string(base + 14);
+  EXPECT_EQ(run("a = 10\nb = 20\nc = 30\n"), 1);
+  EXPECT_EQ(services_(context_, kServiceRunResult, 0, 0, 0, 0), 0);
+  EXPECT_EQ(services_(context_, kServiceRunError, 0, 0, 0, 0), 9012);
+  EXPECT_EQ(notices.heard.size(), 3u);
+  EXPECT_EQ(Variable("b"), "20");
+  EXPECT_EQ(Variable("c"), "");
+
+  // Call: the called file is announced before and after, with the depth and the outcome.
+  notices = Notices{};
+  notices.elsewhere = folder;
+  const std::filesystem::path called = folder / "called.kel";
+  {
+    std::FILE* file = std::fopen(called.string().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("inside = 1\n", file);
+    std::fclose(file);
+  }
+  services_(context_, KEL_SERVICE_NOTIFY_MASK, 0, 0,
+            KEL_NOTIFY_CALLED_FILE | KEL_NOTIFY_SCRIPT_FILE, 0);
+  EXPECT_EQ(run("Call(\"" + called.generic_string() + "\", \"\")\n"), 1);
+  EXPECT_EQ(services_(context_, kServiceRunError, 0, 0, 0, 0), 0) << Report();
+  EXPECT_EQ(Variable("inside"), "1");
+  const std::string path = called.generic_string();
+  ASSERT_EQ(notices.heard.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    std::string heard = notices.heard[i];
+    std::replace(heard.begin(), heard.end(), '\\', '/');
+    notices.heard[i] = heard;
+  }
+  EXPECT_EQ(notices.heard,
+            (std::vector<std::string>{"-4|" + path + "|1|1||", "-5|" + path + "|1|||",
+                                      "-4|" + path + "|1|0||", "-5|" + path + "|0|||"}));
+  services_(context_, KEL_SERVICE_NOTIFY_MASK, 0, 0, 0, 0);
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+  std::filesystem::remove_all(folder);
 }
 
 #if !defined(_WIN32)
