@@ -214,6 +214,10 @@ std::string Outcome(BatchContext& context, const EvalValue& result) {
       return pick(kMsgTraceCaseTrue, kMsgTraceCaseFalse) + ValueShown(context, value);
     case kTraceElseIf:
       return pick(kMsgTraceElseIfTrue, kMsgTraceElseIfFalse);
+    case kTraceCancelHandler:
+      return Message(context, kMsgTraceGosub) + " " + Message(context, kMsgTraceCancelHandler);
+    case kTraceErrorHandler:
+      return Message(context, kMsgTraceGosub) + " " + Message(context, kMsgTraceErrorHandler);
     case kTracePlain:
     default:
       return Message(context, kMsgTraceValue) + " " + Valued(context, value);
@@ -260,10 +264,10 @@ bool Recorded(std::uint32_t error) {
          error == kCompletionCancel;
 }
 
-void FlushPending(BatchContext& context) {
+// A statement record: the marker of a function entered since the last record, the statement's
+// text (a line break alone for `text` null), the time and the outcome.
+void WriteRecord(BatchContext& context, const char* text, const std::string& outcome) {
   TraceState& trace = context.trace;
-  if (!trace.pending) return;
-  trace.pending = false;
   std::string record;
   if (context.runningFunction != kNoFunction && context.runningFunction != trace.lastFunction) {
     const UdfRecord* function = DefinitionRecord(context, context.runningFunction);
@@ -279,10 +283,18 @@ void FlushPending(BatchContext& context) {
     record += kLineEnd + std::string(line) + kLineEnd + DateAndTime() + kLineEnd;
   }
   trace.lastFunction = context.runningFunction;
-  record += kLineEnd + std::string(trace.line) + kLineEnd;
+  record += kLineEnd;
+  if (text != nullptr) record += std::string(text) + kLineEnd;
   if ((trace.flags & kTraceNoTimes) == 0) record += "(" + std::to_string(Elapsed(context)) + ") ";
-  record += trace.outcome;
+  record += outcome;
   Write(context, record);
+}
+
+void FlushPending(BatchContext& context) {
+  TraceState& trace = context.trace;
+  if (!trace.pending) return;
+  trace.pending = false;
+  WriteRecord(context, trace.line, trace.outcome);
 }
 
 std::string EndRecords(BatchContext& context, bool normalEnd) {
@@ -571,24 +583,32 @@ std::int32_t DebugTraceRequest(BatchContext& context, std::int32_t request, cons
   return previous;
 }
 
-NestedTrace::NestedTrace(BatchContext& context)
-    : context_(context),
-      mode_(context.trace.mode),
-      stepMode_(context.trace.stepMode),
-      outerMode_(context.trace.outerMode),
-      pending_(context.trace.pending) {
-  context.trace.outerMode = context.trace.mode;
-  context.trace.mode = 0;
-  context.trace.stepMode = 0;
-  context.trace.pending = false;
+void TracedCall::Begin() {
+  WriteHeader(context_, false);
+  FlushPending(context_);
+  WriteRecord(context_, context_.trace.line, Boundary(true));
 }
 
-NestedTrace::~NestedTrace() {
-  TraceState& trace = context_.trace;
-  trace.mode = mode_;
-  trace.outerMode = outerMode_;
-  trace.stepMode = stepMode_;
-  trace.pending = pending_;
+void TracedCall::End() {
+  // Tracing may have been turned off inside.
+  if (context_.trace.mode == 1) WriteRecord(context_, nullptr, Boundary(false));
+}
+
+std::string TracedCall::Boundary(bool entering) const {
+  const std::uint32_t text =
+      script_ ? (entering ? kMsgTraceCallingScript : kMsgTraceReturningScript)
+              : (entering ? kMsgTraceCallingFunction : kMsgTraceReturningFunction);
+  return Message(context_, text) + " (" + std::string(name_ != nullptr ? name_ : "") + ")" +
+         kLineEnd;
+}
+
+void NestedTrace::KeepLine() {
+  line_ = std::make_unique<char[]>(sizeof context_.trace.line);
+  std::memcpy(line_.get(), context_.trace.line, sizeof context_.trace.line);
+}
+
+void NestedTrace::GiveLineBack() {
+  std::memcpy(context_.trace.line, line_.get(), sizeof context_.trace.line);
 }
 
 }  // namespace kel

@@ -6,7 +6,10 @@
 #define KEL_LANG_DEBUG_TRACE_H
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
+#include "core/batch_context.h"
 #include "core/trace_state.h"
 #include "core/value_record.h"
 
@@ -31,21 +34,79 @@ void TraceNote(BatchContext& context, const char* text);
 std::int32_t DebugTraceRequest(BatchContext& context, std::int32_t request, const char* text,
                                const char* second);
 
+// The records around a call of a user-defined function (`script` false, the function's name)
+// or of a script file (the file's name): the calling statement with "CALLING ...", and when
+// the call is over, "RETURNING FROM ...". Made before the call's NestedTrace, so that the
+// return is written once the caller's trace is back.
+class TracedCall {
+ public:
+  TracedCall(BatchContext& context, bool script, const char* name)
+      : context_(context), script_(script), traced_(context.trace.mode == 1), name_(name) {
+    if (traced_) Begin();
+  }
+  ~TracedCall() {
+    if (traced_) End();
+  }
+  TracedCall(const TracedCall&) = delete;
+  TracedCall& operator=(const TracedCall&) = delete;
+
+ private:
+  void Begin();
+  void End();
+  std::string Boundary(bool entering) const;
+
+  BatchContext& context_;
+  bool script_;
+  bool traced_;
+  const char* name_;  // lives as long as the call
+};
+
 // A user-defined function or a called script runs untraced, with the caller's trace kept and
 // given back when it ends; DebugTrace 22 inside takes the caller's mode up again.
 class NestedTrace {
  public:
-  explicit NestedTrace(BatchContext& context);
-  ~NestedTrace();
+  explicit NestedTrace(BatchContext& context)
+      : context_(context),
+        mode_(context.trace.mode),
+        stepMode_(context.trace.stepMode),
+        outerMode_(context.trace.outerMode),
+        pending_(context.trace.pending),
+        category_(context.flow.traceCategory),
+        truth_(context.flow.traceTruth) {
+    if (mode_ != 0) KeepLine();
+    TraceState& trace = context.trace;
+    trace.outerMode = trace.mode;
+    trace.mode = 0;
+    trace.stepMode = 0;
+    trace.pending = false;
+  }
+  ~NestedTrace() {
+    TraceState& trace = context_.trace;
+    trace.mode = mode_;
+    trace.outerMode = outerMode_;
+    trace.stepMode = stepMode_;
+    trace.pending = pending_;
+    context_.flow.traceCategory = category_;
+    context_.flow.traceTruth = truth_;
+    if (line_ != nullptr) GiveLineBack();
+  }
   NestedTrace(const NestedTrace&) = delete;
   NestedTrace& operator=(const NestedTrace&) = delete;
 
  private:
+  void KeepLine();
+  void GiveLineBack();
+
   BatchContext& context_;
   std::int32_t mode_;
   std::int32_t stepMode_;
   std::int32_t outerMode_;
   bool pending_;
+  // What the caller's statement did so far: the call's statements record their own.
+  std::uint8_t category_;
+  std::uint8_t truth_;
+  // The caller's statement, whose record is still to come (kept only while tracing).
+  std::unique_ptr<char[]> line_;
 };
 
 }  // namespace kel

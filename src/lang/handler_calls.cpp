@@ -205,6 +205,8 @@ bool JumpToLabel(BatchContext& context, StatementLine& statement, bool cancel, b
     entry->resume = statement.nextOffset;
     flow.breakable = 0;
     flow.ifState = -1;
+    flow.traceCategory = cancel ? kTraceCancelHandler : kTraceErrorHandler;
+    flow.traceTruth = 1;
   } else if (!cancel && flow.depth > 0) {
     // The statements at the label run although the error stood in a branch not yet decided.
     StructEntry& innermost = flow.entries[flow.depth - 1];

@@ -62,6 +62,9 @@ enum TraceCategory : std::uint8_t {
   kTraceFunction = 13,      // entering and leaving a user-defined function
   kTraceCalledScript = 14,  // entering and leaving a called script
   kTraceElseIf = 15,        // ElseIf
+  // The Gosub to a handler's label, taken by a statement whose error or cancel it handles.
+  kTraceCancelHandler = 16,
+  kTraceErrorHandler = 17,
 };
 
 // A run starts with no structure open and no If state; whatever an earlier run left open (a

@@ -195,6 +195,7 @@ bool CallUdf(BatchContext& context, std::uint16_t index, EvalValue& result, Eval
   // statement gets its own back when the call returns.
   std::int32_t callerTarget = record->lastAssigned;
   NestedHandlers handlers(context);
+  TracedCall traced(context, false, record->name);
   NestedTrace trace(context);
   SavedCaller saved(context);
   SaveCaller(context, *saved, record->file);
@@ -302,6 +303,7 @@ void CallScriptFile(BatchContext& context, const char* fileName, EvalValue& para
                     EvalValue& result) {
   if (context.callLevels >= kMaxCallLevels) return SetError(context, kErrTooManyCallLevels);
   NestedHandlers handlers(context);
+  TracedCall traced(context, true, fileName);
   NestedTrace trace(context);
   SavedCaller saved(context);
   SaveCaller(context, *saved, nullptr);
