@@ -82,6 +82,46 @@ std::uint32_t Elapsed(const BatchContext& context) {
   return platform::TickCount() - context.trace.startTick;
 }
 
+// What the header tells of the host program and the system's security settings; a system
+// without such settings says so.
+std::string ProgramFacts() {
+  std::string out;
+  bool flag = false;
+  if (platform::PerformanceCountersDisabled(flag) == platform::SystemFact::Answered && flag)
+    out += std::string(
+               "Performance counters are disabled (HKEY_LOCAL_MACHINE\\SYSTEM\\"
+               "CurrentControlSet\\Services\\PerfProc\\Performance[Disable "
+               "Performance Counters])") +
+           kLineEnd;
+  flag = false;
+  const bool signedProgram =
+      platform::ProgramSignatureValid(flag) == platform::SystemFact::Answered && flag;
+  out += std::string("Valid Code Signature: ") + (signedProgram ? "Yes" : "No") + kLineEnd;
+  std::string level;
+  if (platform::ProgramExecutionLevel(level) != platform::SystemFact::Answered) level.clear();
+  out += "UAC Manifest Settings:" + (level.empty() ? std::string() : " " + level) + kLineEnd;
+  platform::Elevation elevation = platform::Elevation::Unknown;
+  const char* shown = "Unsupported Platform";
+  if (platform::ProcessElevation(elevation) == platform::SystemFact::Answered) {
+    switch (elevation) {
+      case platform::Elevation::StandardOrDisabled:
+        shown = "Standard User or Disabled";
+        break;
+      case platform::Elevation::Elevated:
+        shown = "Elevated";
+        break;
+      case platform::Elevation::AdminNotElevated:
+        shown = "Admin Not Elevated";
+        break;
+      case platform::Elevation::Unknown:
+        shown = "<Unknown>";
+        break;
+    }
+  }
+  out += std::string("UAC Elevation Level: ") + shown + kLineEnd;
+  return out;
+}
+
 std::string EnvironmentListing(BatchContext& context) {
   std::string out = std::string(30, '=') + kLineEnd;
   out += DateAndTime() + kLineEnd;
@@ -111,6 +151,7 @@ std::string EnvironmentListing(BatchContext& context) {
           : mode == 2 ? "@NOTIFY"
                       : "@CANCEL") +
          kLineEnd;
+  out += ProgramFacts();
   out += std::string(30, '=') + kLineEnd;
   return out;
 }

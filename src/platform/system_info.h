@@ -50,6 +50,16 @@ SystemFact WindowsVersionPart(int request, std::int32_t& number, std::string& te
 // installed, in the order the system asks them.
 SystemFact NetworkFacts(int request, std::vector<std::string>& items);
 
+// Facts about the program the process runs, for the trace's header: whether its file carries a
+// valid code signature; the attributes of the requestedExecutionLevel entry of its manifest as
+// written there ("" when the manifest has none); how far the process is elevated; whether the
+// system's performance counters are switched off.
+SystemFact ProgramSignatureValid(bool& valid);
+SystemFact ProgramExecutionLevel(std::string& attributes);
+enum class Elevation { StandardOrDisabled, Elevated, AdminNotElevated, Unknown };
+SystemFact ProcessElevation(Elevation& level);
+SystemFact PerformanceCountersDisabled(bool& disabled);
+
 }  // namespace kel::platform
 
 #endif  // KEL_PLATFORM_SYSTEM_INFO_H

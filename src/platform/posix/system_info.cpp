@@ -69,4 +69,22 @@ SystemFact NetworkFacts(int, std::vector<std::string>&) {
   return SystemFact::Unavailable;
 }
 
+// Programs here carry no signature or manifest of that kind, and there is no elevation of a
+// token or switch for performance counters.
+SystemFact ProgramSignatureValid(bool&) {
+  return SystemFact::Unavailable;
+}
+
+SystemFact ProgramExecutionLevel(std::string&) {
+  return SystemFact::Unavailable;
+}
+
+SystemFact ProcessElevation(Elevation&) {
+  return SystemFact::Unavailable;
+}
+
+SystemFact PerformanceCountersDisabled(bool&) {
+  return SystemFact::Unavailable;
+}
+
 }  // namespace kel::platform

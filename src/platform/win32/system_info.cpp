@@ -3,9 +3,13 @@
 #include "platform/system_info.h"
 
 #include <windows.h>
+// After windows.h, which they build on.
+#include <softpub.h>
+#include <wintrust.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace kel::platform {
 
@@ -160,6 +164,83 @@ SystemFact NetworkFacts(int request, std::vector<std::string>& items) {
     if (comma > start) items.push_back(list.substr(start, comma - start));
     start = comma + 1;
   }
+  return SystemFact::Answered;
+}
+
+SystemFact ProgramSignatureValid(bool& valid) {
+  wchar_t path[MAX_PATH + 1] = {};
+  if (::GetModuleFileNameW(nullptr, path, MAX_PATH) == 0) return SystemFact::Unavailable;
+  WINTRUST_FILE_INFO file = {};
+  file.cbStruct = sizeof file;
+  file.pcwszFilePath = path;
+  WINTRUST_DATA data = {};
+  data.cbStruct = sizeof data;
+  data.dwUIChoice = WTD_UI_NONE;
+  data.fdwRevocationChecks = WTD_REVOKE_NONE;
+  data.dwUnionChoice = WTD_CHOICE_FILE;
+  data.pFile = &file;
+  data.dwStateAction = WTD_STATEACTION_VERIFY;
+  GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  valid = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data) == 0;
+  data.dwStateAction = WTD_STATEACTION_CLOSE;
+  ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+  return SystemFact::Answered;
+}
+
+SystemFact ProgramExecutionLevel(std::string& attributes) {
+  attributes.clear();
+  // A program's own manifest is its resource 1 of the manifest type.
+  HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  HGLOBAL loaded = found != nullptr ? ::LoadResource(nullptr, found) : nullptr;
+  const char* bytes =
+      loaded != nullptr ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+  if (bytes == nullptr) return SystemFact::Answered;
+  const std::string manifest(bytes, ::SizeofResource(nullptr, found));
+  const std::string tag = "requestedExecutionLevel";
+  std::size_t start = manifest.find(tag);
+  if (start == std::string::npos) return SystemFact::Answered;
+  start += tag.size();
+  std::size_t end = manifest.find('>', start);
+  if (end == std::string::npos) return SystemFact::Answered;
+  if (end > start && manifest[end - 1] == '/') --end;
+  attributes = manifest.substr(start, end - start);
+  // The attributes as one line, without the blanks around them.
+  for (char& c : attributes)
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+  const std::size_t first = attributes.find_first_not_of(' ');
+  const std::size_t last = attributes.find_last_not_of(' ');
+  attributes = first == std::string::npos ? "" : attributes.substr(first, last - first + 1);
+  return SystemFact::Answered;
+}
+
+SystemFact ProcessElevation(Elevation& level) {
+  level = Elevation::Unknown;
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return SystemFact::Answered;
+  TOKEN_ELEVATION_TYPE type{};
+  DWORD size = 0;
+  if (::GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size)) {
+    if (type == TokenElevationTypeDefault) level = Elevation::StandardOrDisabled;
+    if (type == TokenElevationTypeFull) level = Elevation::Elevated;
+    if (type == TokenElevationTypeLimited) level = Elevation::AdminNotElevated;
+  }
+  ::CloseHandle(token);
+  return SystemFact::Answered;
+}
+
+SystemFact PerformanceCountersDisabled(bool& disabled) {
+  disabled = false;
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "SYSTEM\\CurrentControlSet\\Services\\PerfProc\\Performance", 0,
+                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return SystemFact::Answered;
+  DWORD value = 0, size = sizeof value, type = 0;
+  if (::RegQueryValueExA(key, "Disable Performance Counters", nullptr, &type,
+                         reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+      type == REG_DWORD)
+    disabled = value != 0;
+  ::RegCloseKey(key);
   return SystemFact::Answered;
 }
 
