@@ -1,6 +1,7 @@
 // The registry functions that work on keys: opening, creating, connecting to and closing them,
 // deleting whole branches, listing subkeys and value names, last-write times, hives, program
 // registration and the default view.
+#include <span>
 #include <string>
 
 #include "builtins/function_groups.h"
@@ -92,20 +93,36 @@ void CloseForScript(BatchContext& context, EvalValue& result, const EvalValue& h
   SetEvalInteger(context, result, 1);
 }
 
-// The remote system's failures, in the script's terms.
-std::uint32_t ConnectError(RegistryStatus status) {
-  switch (status) {
-    case 1114:  // the remote registry service is not there
-      return kErrRegConnectNoService;
-    case 53:    // no such network path
-    case 1210:  // a computer name of the wrong form
-      return kErrRegConnectBadComputer;
-    case 6:
-      return kErrRegConnectBadHandle;
-    default:
-      return kErrRegConnectFailed;
-  }
+// A failure of the system, in the script's terms: the error the table gives for its number, or
+// `otherwise`.
+struct StatusError {
+  RegistryStatus status;
+  std::uint32_t error;
+};
+
+std::uint32_t ErrorFor(RegistryStatus status, std::span<const StatusError> table,
+                       std::uint32_t otherwise) {
+  for (const StatusError& each : table)
+    if (each.status == status) return each.error;
+  return otherwise;
 }
+
+// 1114 no remote registry service, 53 no such network path, 1210 a computer name of the wrong
+// form, 6 an invalid handle.
+constexpr StatusError kConnectErrors[] = {{1114, kErrRegConnectNoService},
+                                          {53, kErrRegConnectBadComputer},
+                                          {1210, kErrRegConnectBadComputer},
+                                          {6, kErrRegConnectBadHandle}};
+// 1009 a file that is no registry, 1010 a key that cannot take it, 1016 a file that cannot be
+// read, 32 a file in use, 5 access denied, 6 an invalid handle.
+constexpr StatusError kLoadErrors[] = {{1009, kErrHiveNotValid},     {1010, kErrHiveBadKey},
+                                       {1016, kErrHiveFileNotFound}, {32, kErrHiveSharingViolation},
+                                       {5, kErrHiveAccessDenied},    {6, kErrHiveBadHandle}};
+// 87 a subkey that is no hive, 5 access denied, 6 an invalid handle, 1010 a bad key.
+constexpr StatusError kUnloadErrors[] = {{87, kErrHiveBadSubkey},
+                                         {5, kErrHiveAccessDenied},
+                                         {6, kErrHiveBadHandle},
+                                         {1010, kErrHiveUnloadBadKey}};
 
 // RegConnect(computer, handle [, "REMOTEOS32" or "REMOTEOS64"]).
 void Connect(BatchContext& context, EvalValue& result, EvalValue* arguments, int count) {
@@ -126,7 +143,7 @@ void Connect(BatchContext& context, EvalValue& result, EvalValue* arguments, int
   RegistryStatus status = platform::ConnectRegistry(computer, KeyOf(arguments[1]), &key);
   if (status != platform::kRegistryOk) {
     RecordApiError(context, status, "RegConnectRegistry", true);
-    return SetError(context, ConnectError(status));
+    return SetError(context, ErrorFor(status, kConnectErrors, kErrRegConnectFailed));
   }
   if (RememberKey(context, key, view)) SetEvalInteger(context, result, HandleOf(key));
 }
@@ -250,40 +267,6 @@ void RegisterProgram(BatchContext& context, EvalValue& result, EvalValue* argume
   SetEvalInteger(context, result, 1);
 }
 
-std::uint32_t LoadError(RegistryStatus status) {
-  switch (status) {
-    case 1009:  // the file is no registry
-      return kErrHiveNotValid;
-    case 1010:  // the key cannot take it
-      return kErrHiveBadKey;
-    case 1016:  // the file could not be read
-      return kErrHiveFileNotFound;
-    case 32:
-      return kErrHiveSharingViolation;
-    case 5:
-      return kErrHiveAccessDenied;
-    case 6:
-      return kErrHiveBadHandle;
-    default:
-      return kErrHiveFailed;
-  }
-}
-
-std::uint32_t UnloadError(RegistryStatus status) {
-  switch (status) {
-    case 87:
-      return kErrHiveBadSubkey;
-    case 5:
-      return kErrHiveAccessDenied;
-    case 6:
-      return kErrHiveBadHandle;
-    case 1010:
-      return kErrHiveUnloadBadKey;
-    default:
-      return kErrHiveFailed;
-  }
-}
-
 // RegLoadHive(handle, subkey, file) and RegUnloadHive(handle, subkey).
 void Hive(BatchContext& context, EvalValue& result, EvalValue* arguments, bool load) {
   std::u16string subkey, file;
@@ -296,7 +279,10 @@ void Hive(BatchContext& context, EvalValue& result, EvalValue* arguments, bool l
                                : platform::UnloadRegistryHive(KeyOf(arguments[0]), subkey);
   if (status != platform::kRegistryOk) {
     RecordApiError(context, status, load ? "RegLoadKey" : "RegUnLoadKey", true);
-    return SetError(context, load ? LoadError(status) : UnloadError(status));
+    return SetError(context, ErrorFor(status,
+                                      load ? std::span<const StatusError>(kLoadErrors)
+                                           : std::span<const StatusError>(kUnloadErrors),
+                                      kErrHiveFailed));
   }
   SetEvalInteger(context, result, 1);
 }

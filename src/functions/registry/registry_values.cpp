@@ -335,6 +335,28 @@ void Set(BatchContext& context, EvalValue& result, EvalValue* arguments, ValueKi
   SetEvalInteger(context, result, 1);
 }
 
+// The kind a single-type query or set function reads or writes.
+ValueKind KindOfFunction(std::uint32_t code) {
+  switch (code) {
+    case kKeywordRegQueryStr:
+      return ValueKind::ExpandedString;
+    case kKeywordRegQueryExpSz:
+    case kKeywordRegSetExpSz:
+      return ValueKind::ExpandString;
+    case kKeywordRegQueryBin:
+    case kKeywordRegSetBin:
+      return ValueKind::Binary;
+    case kKeywordRegQueryDword:
+    case kKeywordRegSetDword:
+      return ValueKind::Dword;
+    case kKeywordRegQueryQword:
+    case kKeywordRegSetQword:
+      return ValueKind::Qword;
+    default:
+      return ValueKind::String;
+  }
+}
+
 // The kind the Ex forms' type number names; false for a number that names none of them.
 bool KindOfType(std::int32_t type, ValueKind* kind) {
   switch (type) {
@@ -387,13 +409,7 @@ KEL_FAMILY_ROUTINE(RegistryValueFunction) {
     case kKeywordRegQueryBin:
     case kKeywordRegQueryDword:
     case kKeywordRegQueryQword:
-      kind = code == kKeywordRegQueryStr     ? ValueKind::ExpandedString
-             : code == kKeywordRegQueryExpSz ? ValueKind::ExpandString
-             : code == kKeywordRegQueryBin   ? ValueKind::Binary
-             : code == kKeywordRegQueryDword ? ValueKind::Dword
-             : code == kKeywordRegQueryQword ? ValueKind::Qword
-                                             : ValueKind::String;
-      return Query(context, result, arguments, kind,
+      return Query(context, result, arguments, KindOfFunction(code),
                    code == kKeywordRegQueryDword ? WithHexFlag(arguments, count, 2)
                                                  : PlainView(arguments, count, 2),
                    delimiter);
@@ -411,12 +427,7 @@ KEL_FAMILY_ROUTINE(RegistryValueFunction) {
     case kKeywordRegSetBin:
     case kKeywordRegSetDword:
     case kKeywordRegSetQword:
-      kind = code == kKeywordRegSetExpSz   ? ValueKind::ExpandString
-             : code == kKeywordRegSetBin   ? ValueKind::Binary
-             : code == kKeywordRegSetDword ? ValueKind::Dword
-             : code == kKeywordRegSetQword ? ValueKind::Qword
-                                           : ValueKind::String;
-      return Set(context, result, arguments, kind, arguments[2],
+      return Set(context, result, arguments, KindOfFunction(code), arguments[2],
                  code == kKeywordRegSetDword ? WithHexFlag(arguments, count, 3)
                                              : PlainView(arguments, count, 3),
                  delimiter);

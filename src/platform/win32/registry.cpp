@@ -25,6 +25,19 @@ RegistryKey Key(HKEY handle) {
 // The longest key or value name the enumerations take, with its terminator.
 constexpr DWORD kNameUnits = 16384;
 
+// The name at an index of a key's subkeys or values: both enumerations take the key, the index
+// and the name's room, and four more answers that are not wanted here.
+template <typename Enumerate>
+RegistryStatus NameAt(Enumerate enumerate, RegistryKey key, std::uint32_t index,
+                      std::u16string* name) {
+  std::vector<wchar_t> buffer(kNameUnits);
+  DWORD length = kNameUnits;
+  LONG status =
+      enumerate(Handle(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS) name->assign(reinterpret_cast<char16_t*>(buffer.data()), length);
+  return static_cast<RegistryStatus>(status);
+}
+
 }  // namespace
 
 bool RegistryAvailable() {
@@ -118,21 +131,11 @@ RegistryStatus WriteRegistryValue(RegistryKey key, const std::u16string& name, s
 }
 
 RegistryStatus RegistrySubkeyAt(RegistryKey key, std::uint32_t index, std::u16string* name) {
-  std::vector<wchar_t> buffer(kNameUnits);
-  DWORD length = kNameUnits;
-  LONG status = ::RegEnumKeyExW(Handle(key), index, buffer.data(), &length, nullptr, nullptr,
-                                nullptr, nullptr);
-  if (status == ERROR_SUCCESS) name->assign(reinterpret_cast<char16_t*>(buffer.data()), length);
-  return static_cast<RegistryStatus>(status);
+  return NameAt(::RegEnumKeyExW, key, index, name);
 }
 
 RegistryStatus RegistryValueNameAt(RegistryKey key, std::uint32_t index, std::u16string* name) {
-  std::vector<wchar_t> buffer(kNameUnits);
-  DWORD length = kNameUnits;
-  LONG status = ::RegEnumValueW(Handle(key), index, buffer.data(), &length, nullptr, nullptr,
-                                nullptr, nullptr);
-  if (status == ERROR_SUCCESS) name->assign(reinterpret_cast<char16_t*>(buffer.data()), length);
-  return static_cast<RegistryStatus>(status);
+  return NameAt(::RegEnumValueW, key, index, name);
 }
 
 RegistryStatus RegistryKeyLastWrite(RegistryKey key, std::uint64_t* fileTime) {
