@@ -14,11 +14,19 @@ void InitialiseRegistryState(RegistryState& state) {
 }
 
 bool RememberRegistryKey(RegistryState& state, std::int32_t handle, std::int32_t view) {
+  // A key the table holds already keeps one entry: the system may answer an open with the very
+  // handle it was given, and a second entry would close that handle twice at shutdown.
+  RegistryKeyEntry* free = nullptr;
   for (std::uint32_t i = 0; i < state.used; ++i) {
-    if (state.entries[i].handle == 0) {
-      state.entries[i] = RegistryKeyEntry{view, handle};
+    if (state.entries[i].handle == handle) {
+      state.entries[i].view = view;
       return true;
     }
+    if (free == nullptr && state.entries[i].handle == 0) free = &state.entries[i];
+  }
+  if (free != nullptr) {
+    *free = RegistryKeyEntry{view, handle};
+    return true;
   }
   if (state.used == state.capacity) {
     std::uint32_t capacity = state.capacity + kRegistryTableStep;

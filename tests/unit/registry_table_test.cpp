@@ -1,5 +1,6 @@
 // The table of the registry keys a script opened: views remembered and looked up, free entries
-// taken again, the table grown in steps, and a closed key's entry given back.
+// taken again, a key never listed twice, the table grown in steps, and a closed key's entry given
+// back.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -34,6 +35,10 @@ TEST(RegistryTable, RemembersViewsAndGrowsInSteps) {
   EXPECT_EQ(state.entries[4].handle, 999);
   EXPECT_EQ(RegistryViewOf(state, 999), kViewRemote64);
   EXPECT_EQ(RegistryViewOf(state, 5), kViewLocal);
+  // A key remembered again keeps its one entry, with the view it was given last.
+  ASSERT_TRUE(RememberRegistryKey(state, 999, kViewRemote32));
+  EXPECT_EQ(state.used, 199u);
+  EXPECT_EQ(RegistryViewOf(state, 999), kViewRemote32);
   ForgetRegistryKey(state, 999);
   for (std::int32_t key = 1; key < kKeys; ++key)
     ForgetRegistryKey(state, key);

@@ -30,7 +30,7 @@ constexpr std::int32_t kHexFlag = 1;
 // map their type number to.
 enum class ValueKind { String, ExpandedString, ExpandString, Binary, Dword, Qword, MultiString };
 
-// The value a subkey[value] argument names, with the view argument at `viewIndex`.
+// The value a subkey[value] argument names, and the view bits its key is opened with.
 struct ValueTarget {
   KeyPath path;
   std::uint32_t bits = 0;
