@@ -57,6 +57,9 @@ KEL_FAMILY_ROUTINE(BinaryRecordFunction);
 KEL_FAMILY_ROUTINE(BinaryTagFunction);
 KEL_FAMILY_ROUTINE(BinaryFileFunction);
 KEL_FAMILY_ROUTINE(BinaryClipboardFunction);
+// functions/registry: keys (opening, deleting, lists, hives, views) and values of every type.
+KEL_FAMILY_ROUTINE(RegistryKeyFunction);
+KEL_FAMILY_ROUTINE(RegistryValueFunction);
 
 }  // namespace kel
 

@@ -16,6 +16,7 @@
 #include "core/file_state.h"
 #include "core/item_memo.h"
 #include "core/loader_state.h"
+#include "core/registry_state.h"
 #include "core/tokenizer_state.h"
 #include "core/trace_state.h"
 #include "core/variable_state.h"
@@ -142,6 +143,8 @@ struct BatchContext {
   TraceState trace;
   // The binary buffers the script allocated (freed by mode 99).
   BufferState buffers;
+  // The registry functions' default view and the keys the script opened (closed by mode 99).
+  RegistryState registry;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;

@@ -114,6 +114,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   InitialiseErrorReporting(*context);
   InitialiseFileState(context->files);
   std::memset(&context->buffers, 0, sizeof context->buffers);
+  InitialiseRegistryState(context->registry);
   context->runningFunction = kNoFunction;
   context->resultSlot = kNoSlot;
   context->resultFrame = kNoSlot;
@@ -237,6 +238,7 @@ std::int32_t ShutDown(BatchContext* context, std::intptr_t arg6) {
   ReleaseFramePool(*context);
   ReleaseOpenFiles(context->files);
   ReleaseBuffers(context->buffers);
+  ReleaseRegistryKeys(context->registry);
   DiscardMoreErrorInfo(*context);
   for (int i = 0; i < 4; ++i)
     FullPump(*context);

@@ -15,6 +15,7 @@ set(KEL_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/math_elementary_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/math_functions_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parameters_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/registry_table_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/statements_foreach_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/statements_runner_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/strings_characters_test.cpp

@@ -11,6 +11,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "functions/strings/text_units.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "platform/digest.h"
@@ -48,21 +49,15 @@ struct KeyName {
 constexpr KeyName kKeyNames[] = {
     {"DES", KeyAlgorithm::Des}, {"RC2", KeyAlgorithm::Rc2}, {"RC4", KeyAlgorithm::Rc4}};
 
-bool SameName(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b)
-    if (platform::UpperAnsi(*a) != platform::UpperAnsi(*b)) return false;
-  return *a == *b;
-}
-
 const DigestName* FindDigest(const char* name, bool keyedAllowed) {
   for (const DigestName& each : kDigestNames)
-    if ((keyedAllowed || !each.keyed) && SameName(name, each.name)) return &each;
+    if ((keyedAllowed || !each.keyed) && SameAnsiText(name, each.name)) return &each;
   return nullptr;
 }
 
 const KeyName* FindKey(const char* name) {
   for (const KeyName& each : kKeyNames)
-    if (SameName(name, each.name)) return &each;
+    if (SameAnsiText(name, each.name)) return &each;
   return nullptr;
 }
 

@@ -10,6 +10,7 @@
 #include "core/batch_context.h"
 #include "errors/error_numbers.h"
 #include "errors/error_state.h"
+#include "functions/strings/text_units.h"
 #include "lang/eval_value.h"
 #include "lang/keyword_table.h"
 #include "platform/profile.h"
@@ -44,15 +45,9 @@ const char* Text(BatchContext& context, EvalValue* arguments, int index) {
   return ValueText(context, arguments[index].value);
 }
 
-bool SameText(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b)
-    if (platform::UpperAnsi(*a) != platform::UpperAnsi(*b)) return false;
-  return *a == *b;
-}
-
 // The private forms may not touch the device list of the old enhanced-mode section.
 bool RefusedEntry(BatchContext& context, const char* section, const char* key) {
-  if (!SameText(section, "386Enh") || !SameText(key, "Device")) return false;
+  if (!SameAnsiText(section, "386Enh") || !SameAnsiText(key, "Device")) return false;
   SetError(context, kErrIniDeviceEntry);
   return true;
 }

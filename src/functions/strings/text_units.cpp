@@ -19,6 +19,12 @@ std::size_t WideLength(const char16_t* text) {
   return static_cast<std::size_t>(end - text);
 }
 
+bool SameAnsiText(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b)
+    if (platform::UpperAnsi(*a) != platform::UpperAnsi(*b)) return false;
+  return *a == *b;
+}
+
 TextSpan<char> AnsiArgument(const BatchContext& context, const EvalValue& argument) {
   const char* text = ValueText(context, argument.value);
   return {text, std::strlen(text)};

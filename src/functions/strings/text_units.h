@@ -32,6 +32,9 @@ template <typename Unit>
 TextSpan<Unit> TextArgument(const BatchContext& context, const EvalValue& argument);
 
 std::size_t WideLength(const char16_t* text);
+// Whether two ANSI texts are equal when compared without regard to case (the platform's
+// per-character upper-casing), as names and keywords given as arguments are compared.
+bool SameAnsiText(const char* a, const char* b);
 
 // How ANSI text is stepped through: the platform's next-character rule for the script's code
 // page (a lead byte followed by a byte that is not the terminator makes one character). The
