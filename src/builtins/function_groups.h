@@ -57,6 +57,9 @@ KEL_FAMILY_ROUTINE(BinaryRecordFunction);
 KEL_FAMILY_ROUTINE(BinaryTagFunction);
 KEL_FAMILY_ROUTINE(BinaryFileFunction);
 KEL_FAMILY_ROUTINE(BinaryClipboardFunction);
+// functions/launch: starting programs and documents, and the programs that are running.
+KEL_FAMILY_ROUTINE(LaunchFunction);
+KEL_FAMILY_ROUTINE(RunningProgramFunction);
 
 }  // namespace kel
 

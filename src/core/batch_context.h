@@ -15,6 +15,7 @@
 #include "core/evaluator_state.h"
 #include "core/file_state.h"
 #include "core/item_memo.h"
+#include "core/launch_state.h"
 #include "core/loader_state.h"
 #include "core/tokenizer_state.h"
 #include "core/trace_state.h"
@@ -142,6 +143,8 @@ struct BatchContext {
   TraceState trace;
   // The binary buffers the script allocated (freed by mode 99).
   BufferState buffers;
+  // The last exit code, the launch settings and the last pipe error.
+  LaunchState launch;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;
