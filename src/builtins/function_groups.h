@@ -60,6 +60,8 @@ KEL_FAMILY_ROUTINE(BinaryClipboardFunction);
 // functions/launch: starting programs and documents, and the programs that are running.
 KEL_FAMILY_ROUTINE(LaunchFunction);
 KEL_FAMILY_ROUTINE(RunningProgramFunction);
+// functions/pipes: messages through named pipes.
+KEL_FAMILY_ROUTINE(PipeFunction);
 
 }  // namespace kel
 

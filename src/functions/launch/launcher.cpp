@@ -22,7 +22,6 @@
 namespace kel {
 namespace {
 
-constexpr std::uint32_t kErrorFileNotFound = 2;
 // How long one wait for the program sleeps on before the host's messages are let through.
 constexpr std::uint32_t kEndWaitMs = 100;
 // The pause between two waits for the program.
@@ -218,7 +217,8 @@ bool Launch::Run(platform::StartedProgram* started) {
   if (TryAppPath(started)) return true;
   if (Try(attempts_.quoted, WithParameters(Quoted(program), request_.parameters), started))
     return true;
-  if (!modernShell && lastError_ == kErrorFileNotFound && !program.empty() && program[0] != u'"' &&
+  if (!modernShell && lastError_ == platform::kErrorFileNotFound && !program.empty() &&
+      program[0] != u'"' &&
       Try(attempts_.unquoted, WithParameters(program, request_.parameters), started))
     return true;
   if (lastError_ == platform::kErrorNotProgram) {
@@ -229,13 +229,14 @@ bool Launch::Run(platform::StartedProgram* started) {
     }
     if (TryAssociation(started)) return true;
   }
-  if (modernShell && (lastError_ == kErrorFileNotFound || lastError_ == platform::kErrorNotProgram))
+  if (modernShell &&
+      (lastError_ == platform::kErrorFileNotFound || lastError_ == platform::kErrorNotProgram))
     return TryShortcut(started);
   return false;
 }
 
 bool IsMissing(std::uint32_t error) {
-  return error == 0 || error == kErrorFileNotFound || error == platform::kErrorNotProgram;
+  return error == 0 || error == platform::kErrorFileNotFound || error == platform::kErrorNotProgram;
 }
 
 bool HasShortcutExtension(const std::u16string& program) {

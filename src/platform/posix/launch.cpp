@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/launch.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_internal.h"
@@ -25,8 +26,6 @@ extern char** environ;
 namespace kel::platform {
 namespace {
 
-constexpr std::uint32_t kErrorFileNotFound = 2;
-constexpr std::uint32_t kErrorPathNotFound = 3;
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorNotSupported = 50;
 constexpr std::uint32_t kErrorBadDirectory = 267;

@@ -77,10 +77,10 @@ bool StartProgram(const std::u16string& commandLine, int showCommand,
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showCommand);
-    created = LogonService()(Wide(*account->user), WideOrNull(*account->domain),
-                             Wide(*account->password), account->flags, nullptr,
-                             reinterpret_cast<wchar_t*>(line.data()), 0, nullptr,
-                             WideOrNull(directory), &startup, &process);
+    created =
+        LogonService()(Wide(*account->user), WideOrNull(*account->domain), Wide(*account->password),
+                       account->flags, nullptr, reinterpret_cast<wchar_t*>(line.data()), 0, nullptr,
+                       WideOrNull(directory), &startup, &process);
   } else {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -140,11 +140,10 @@ bool AssociatedOpenCommand(const std::u16string& extension, std::u16string* comm
 bool ExecutableForDocument(const std::u16string& document, const std::u16string& directory,
                            std::u16string* executable) {
   wchar_t found[MAX_PATH + 1] = {};
-  auto answer = reinterpret_cast<INT_PTR>(
-      ::FindExecutableW(Wide(document), WideOrNull(directory), found));
+  auto answer =
+      reinterpret_cast<INT_PTR>(::FindExecutableW(Wide(document), WideOrNull(directory), found));
   if (answer <= 32) {
-    ::SetLastError(answer == SE_ERR_NOASSOC ? ERROR_NO_ASSOCIATION
-                                            : static_cast<DWORD>(answer));
+    ::SetLastError(answer == SE_ERR_NOASSOC ? ERROR_NO_ASSOCIATION : static_cast<DWORD>(answer));
     return false;
   }
   *executable = FromWide(found);
@@ -164,8 +163,7 @@ std::intptr_t ShellLaunch(const char16_t* verb, const std::u16string& file,
 }
 
 bool ShellLaunchKeeping(const std::u16string& file, const std::u16string& parameters,
-                        const std::u16string& directory, int showCommand,
-                        StartedProgram* started) {
+                        const std::u16string& directory, int showCommand, StartedProgram* started) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -211,8 +209,7 @@ std::vector<RunningProgram> RunningPrograms() {
        more = ::Process32NextW(snapshot, &entry)) {
     RunningProgram program{entry.th32ProcessID, FromWide(entry.szExeFile)};
     // The full name where the process lets it be asked; the file name alone otherwise.
-    HANDLE process =
-        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
     if (process != nullptr) {
       wchar_t path[MAX_PATH + 1] = {};
       DWORD size = MAX_PATH + 1;
