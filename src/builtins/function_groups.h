@@ -62,6 +62,8 @@ KEL_FAMILY_ROUTINE(LaunchFunction);
 KEL_FAMILY_ROUTINE(RunningProgramFunction);
 // functions/pipes: messages through named pipes.
 KEL_FAMILY_ROUTINE(PipeFunction);
+// functions/shortcuts: the shell's shortcut files and special folders.
+KEL_FAMILY_ROUTINE(ShortcutFunction);
 
 }  // namespace kel
 
