@@ -121,20 +121,10 @@ void Print(BatchContext& context, EvalValue* arguments, EvalValue& result) {
 // ShellExecute's show modes differ from the launch routine's: normal is a plain show, and an
 // unknown mode is a normal window rather than an error.
 int ShellShowCommand(std::int32_t showMode) {
-  switch (showMode) {
-    case -1:
-      return 0;
-    case 1:
-      return 6;
-    case 2:
-      return 5;
-    case 3:
-      return 3;
-    case 4:
-      return 4;
-    default:
-      return 1;
-  }
+  // @HIDDEN (-1) .. @NOACTIVATE (4): hide, normal, minimize, show, maximize, show without
+  // activating.
+  constexpr int kCommands[] = {0, 1, 6, 5, 3, 4};
+  return showMode >= -1 && showMode <= 4 ? kCommands[showMode + 1] : 1;
 }
 
 void ShellExecute(BatchContext& context, EvalValue* arguments, EvalValue& result) {

@@ -294,25 +294,12 @@ void WaitForEnd(BatchContext& context, platform::StartedProgram& program) {
 }  // namespace
 
 bool ShowCommandOf(std::int32_t showMode, int* showCommand) {
-  switch (showMode) {
-    case -1:
-      *showCommand = 0;  // hide
-      return true;
-    case 1:
-      *showCommand = 6;  // minimize
-      return true;
-    case 2:
-      *showCommand = 1;  // show normal
-      return true;
-    case 3:
-      *showCommand = 3;  // maximize
-      return true;
-    case 4:
-      *showCommand = 4;  // show without activating
-      return true;
-    default:
-      return false;
-  }
+  // The system's commands for @HIDDEN (-1) .. @NOACTIVATE (4): hide, none, minimize, show
+  // normal, maximize, show without activating.
+  constexpr int kCommands[] = {0, -1, 6, 1, 3, 4};
+  if (showMode < -1 || showMode > 4 || kCommands[showMode + 1] < 0) return false;
+  *showCommand = kCommands[showMode + 1];
+  return true;
 }
 
 void LaunchCommandLine(BatchContext& context, const LaunchRequest& request, EvalValue& result) {

@@ -174,22 +174,13 @@ bool FieldArgument(BatchContext& context, EvalValue& argument,
   return true;
 }
 
+// Show mode 0 keeps the show command; 1 .. 3 are minimized without activation, normal and
+// maximized.
 bool ShowCommandOf(BatchContext& context, std::int32_t showMode, std::optional<int>* command) {
-  switch (showMode) {
-    case 0:
-      return true;
-    case 1:
-      *command = 7;  // minimized without activation
-      return true;
-    case 2:
-      *command = 1;  // normal
-      return true;
-    case 3:
-      *command = 3;  // maximized
-      return true;
-    default:
-      return Fail(context, kErrShortcutShowMode);
-  }
+  constexpr int kCommands[] = {0, 7, 1, 3};
+  if (showMode < 0 || showMode > 3) return Fail(context, kErrShortcutShowMode);
+  if (showMode != 0) *command = kCommands[showMode];
+  return true;
 }
 
 // ShortcutMake and ShortcutEdit: target, parameters, working directory and show mode.
