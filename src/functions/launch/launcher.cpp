@@ -148,7 +148,7 @@ bool Launch::TryAppPath(platform::StartedProgram* started) {
   bool hadPath = platform::EnvironmentValue("PATH", oldPath);
   if (widen) {
     std::string lead = Narrow(context_, searchPath);
-    if (lead.back() != ';') lead += ';';
+    if (!lead.empty() && lead.back() != ';') lead += ';';
     if (oldPath.compare(0, lead.size(), lead) != 0)
       platform::SetEnvironmentValue("PATH", (lead + oldPath).c_str());
     else

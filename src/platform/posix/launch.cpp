@@ -171,15 +171,25 @@ bool StartProgram(const std::u16string& commandLine, int, const std::u16string& 
       return false;
     }
   }
-  std::vector<char*> argv;
-  for (std::string& word : words)
-    argv.push_back(word.data());
-  argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (!place.empty()) posix_spawn_file_actions_addchdir_np(&actions, place.c_str());
   pid_t child = 0;
+  // As on Windows, a bare name is looked for in the current folder before the search path.
+  struct stat status {};
+  if (words[0].find('/') == std::string::npos && stat(words[0].c_str(), &status) == 0 &&
+      S_ISREG(status.st_mode))
+    words[0] = "./" + words[0];
+  // A relative program name is the caller's, not one in the folder the program starts in.
+  if (!place.empty() && words[0].find('/') != std::string::npos && words[0][0] != '/') {
+    char here[4096];
+    if (getcwd(here, sizeof here) != nullptr) words[0] = std::string(here) + "/" + words[0];
+  }
   const std::string& program = words[0];
+  std::vector<char*> argv;
+  for (std::string& word : words)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
   int error = program.find('/') != std::string::npos
                   ? posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ)
                   : posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
