@@ -60,6 +60,13 @@ KEL_FAMILY_ROUTINE(BinaryClipboardFunction);
 // functions/registry: keys (opening, deleting, lists, hives, views) and values of every type.
 KEL_FAMILY_ROUTINE(RegistryKeyFunction);
 KEL_FAMILY_ROUTINE(RegistryValueFunction);
+// functions/launch: starting programs and documents, and the programs that are running.
+KEL_FAMILY_ROUTINE(LaunchFunction);
+KEL_FAMILY_ROUTINE(RunningProgramFunction);
+// functions/pipes: messages through named pipes.
+KEL_FAMILY_ROUTINE(PipeFunction);
+// functions/shortcuts: the shell's shortcut files and special folders.
+KEL_FAMILY_ROUTINE(ShortcutFunction);
 
 }  // namespace kel
 

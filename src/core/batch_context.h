@@ -15,6 +15,7 @@
 #include "core/evaluator_state.h"
 #include "core/file_state.h"
 #include "core/item_memo.h"
+#include "core/launch_state.h"
 #include "core/loader_state.h"
 #include "core/registry_state.h"
 #include "core/tokenizer_state.h"
@@ -145,6 +146,8 @@ struct BatchContext {
   BufferState buffers;
   // The registry functions' default view and the keys the script opened (closed by mode 99).
   RegistryState registry;
+  // The last exit code, the launch settings and the last pipe error.
+  LaunchState launch;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;

@@ -115,6 +115,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   InitialiseFileState(context->files);
   std::memset(&context->buffers, 0, sizeof context->buffers);
   InitialiseRegistryState(context->registry);
+  InitialiseLaunchState(context->launch);
   context->runningFunction = kNoFunction;
   context->resultSlot = kNoSlot;
   context->resultFrame = kNoSlot;

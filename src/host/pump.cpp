@@ -42,10 +42,7 @@ void PumpBetweenStatements(BatchContext& context) {
   std::uint32_t now = platform::TickCount();
   if (now - context.lastPumpTicks < kPumpIntervalMs) return;  // unsigned: survives the wrap
   context.lastPumpTicks = now;
-  if (context.noYield)
-    LightPump(context);
-  else
-    FullPump(context);
+  WaitPump(context);
 }
 
 void FullPump(BatchContext& context) {
@@ -54,6 +51,10 @@ void FullPump(BatchContext& context) {
 
 void LightPump(BatchContext& context) {
   Pump(context, PumpKind::Light);
+}
+
+void WaitPump(BatchContext& context) {
+  Pump(context, context.noYield ? PumpKind::Light : PumpKind::Full);
 }
 
 void PollBreakKeys(BatchContext& context) {

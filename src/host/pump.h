@@ -15,6 +15,9 @@ void PumpBetweenStatements(BatchContext& context);
 void FullPump(BatchContext& context);
 // The same, yielding only briefly after each message.
 void LightPump(BatchContext& context);
+// One turn of the pump inside a wait: the light one when the script asked not to yield, else
+// the full one.
+void WaitPump(BatchContext& context);
 // Waits `milliseconds` while keeping the host responsive; ends early on a stop.
 void TimedWait(BatchContext& context, std::uint32_t milliseconds);
 // Ctrl+Break requests a stop unless the script switched the break keys off.

@@ -7,6 +7,7 @@ set(KEL_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/files_filter_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/heap_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/keyword_table_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/launch_stop_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_definitions_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_include_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader_preprocess_test.cpp

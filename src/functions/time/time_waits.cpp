@@ -30,13 +30,6 @@ constexpr std::uint32_t kLongestTopUpMs = 1000;
 // The longest pause of a single timed wait.
 constexpr double kLongestPauseMs = 2147483647.0;
 
-void Pump(BatchContext& context) {
-  if (context.noYield)
-    LightPump(context);
-  else
-    FullPump(context);
-}
-
 YmdHms Now(bool universal) {
   platform::ClockTime now = universal ? platform::UniversalClockTime() : platform::LocalClockTime();
   return YmdHms{now.year, now.month, now.day, now.hour, now.minute, now.second};
@@ -46,7 +39,7 @@ YmdHms Now(bool universal) {
 // was stopped first.
 bool WaitForMoment(BatchContext& context, const YmdHms& target, bool universal) {
   for (;;) {
-    Pump(context);
+    WaitPump(context);
     if (context.stopRequested) return false;
     platform::SleepMilliseconds(kClockLookMs);
     if (AtOrAfter(Now(universal), target)) return true;
@@ -106,7 +99,7 @@ void DelaySeconds(BatchContext& context, double seconds, EvalValue& result) {
     platform::DelayTimer timer;
     if (timer.Start(static_cast<std::uint64_t>(seconds * 1e7))) {
       while (!timer.WaitOrInput()) {
-        Pump(context);
+        WaitPump(context);
         if (context.stopRequested) return;
       }
       return;
@@ -134,7 +127,7 @@ void DelaySeconds(BatchContext& context, double seconds, EvalValue& result) {
 
 void YieldPasses(BatchContext& context, std::int32_t passes, EvalValue& result) {
   for (std::int32_t i = 0; i < passes && !context.stopRequested; ++i)
-    Pump(context);
+    WaitPump(context);
   SetEvalInteger(context, result, 1);
 }
 

@@ -22,18 +22,8 @@
 #include "platform/platform.h"
 #include "platform/posix/posix_internal.h"
 
-namespace kel::platform {
+namespace kel::platform::posix {
 namespace {
-
-constexpr std::uint32_t kErrorNotSupported = 50;
-constexpr std::uint32_t kErrorAccessDenied = 5;
-constexpr std::uint32_t kErrorFileExists = 80;
-constexpr std::uint64_t kSecondsFrom1601To1970 = 11644473600ull;
-
-bool HasDriveLetter(const std::u16string& path) {
-  return path.size() >= 2 && path[1] == u':' &&
-         ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z'));
-}
 
 void AppendUtf8(std::string& out, std::uint32_t code) {
   if (code < 0x80) {
@@ -53,7 +43,9 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
   }
 }
 
-std::string ToUtf8(const std::u16string& text) {
+}  // namespace
+
+std::string Utf8Of(const std::u16string& text, Backslashes backslashes) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -63,12 +55,12 @@ std::string ToUtf8(const std::u16string& text) {
       code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     }
-    AppendUtf8(out, code == u'\\' ? u'/' : code);
+    AppendUtf8(out, code == u'\\' && backslashes == Backslashes::AsSlashes ? u'/' : code);
   }
   return out;
 }
 
-std::u16string FromUtf8(const char* text) {
+std::u16string Utf16Of(const char* text) {
   std::u16string out;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   while (*bytes != 0) {
@@ -88,13 +80,28 @@ std::u16string FromUtf8(const char* text) {
   return out;
 }
 
+}  // namespace kel::platform::posix
+
+namespace kel::platform {
+namespace {
+
+constexpr std::uint32_t kErrorNotSupported = 50;
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorFileExists = 80;
+constexpr std::uint64_t kSecondsFrom1601To1970 = 11644473600ull;
+
+bool HasDriveLetter(const std::u16string& path) {
+  return path.size() >= 2 && path[1] == u':' &&
+         ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z'));
+}
+
 // The UTF-8 path of a name; false (path not found) for a name with a drive letter.
 bool PosixPath(const std::u16string& name, std::string* path) {
   if (HasDriveLetter(name)) {
     posix::SetLastSystemError(kErrorPathNotFound);
     return false;
   }
-  *path = ToUtf8(name);
+  *path = posix::Utf8Of(name, posix::Backslashes::AsSlashes);
   return true;
 }
 
@@ -294,7 +301,7 @@ bool DirectorySearch::Next(FoundFile* found) {
   std::string full = state->folder + name;
   if (::stat(full.c_str(), &status) != 0 && ::lstat(full.c_str(), &status) != 0)
     std::memset(&status, 0, sizeof status);
-  state->name = FromUtf8(name);
+  state->name = posix::Utf16Of(name);
   found->name = state->name.c_str();
   found->attributes = AttributesOf(status, name);
   found->size = S_ISDIR(status.st_mode) ? 0 : static_cast<std::uint64_t>(status.st_size);
@@ -342,14 +349,14 @@ bool FullPathName(const std::u16string& path, std::u16string* full) {
     at = end + 1;
   }
   if (result.empty() || (absolute.back() == '/' && result.back() != '/')) result += '/';
-  *full = FromUtf8(result.c_str());
+  *full = posix::Utf16Of(result.c_str());
   return true;
 }
 
 bool CurrentDirectoryName(std::u16string* directory) {
   char buffer[4096];
   if (CurrentDirectory(buffer, sizeof buffer) == 0) return false;
-  *directory = FromUtf8(buffer);
+  *directory = posix::Utf16Of(buffer);
   return true;
 }
 
@@ -469,11 +476,11 @@ bool CreateTemporaryFile(const std::u16string& prefix, std::u16string* path) {
   const char* folder = std::getenv("TMPDIR");
   std::string name = folder != nullptr && *folder != '\0' ? folder : "/tmp";
   if (name.back() != '/') name += '/';
-  name += ToUtf8(prefix.substr(0, 3)) + "XXXXXX.tmp";
+  name += posix::Utf8Of(prefix.substr(0, 3), posix::Backslashes::AsSlashes) + "XXXXXX.tmp";
   int file = ::mkstemps(name.data(), 4);
   if (file < 0) return Fail();
   ::close(file);
-  *path = FromUtf8(name.c_str());
+  *path = posix::Utf16Of(name.c_str());
   return true;
 }
 
@@ -501,14 +508,14 @@ bool ProgramDirectory(std::u16string* directory) {
   if (length <= 0) return Fail();
   buffer[length] = '\0';
   std::string path(buffer);
-  *directory = FromUtf8(path.substr(0, path.find_last_of('/') + 1).c_str());
+  *directory = posix::Utf16Of(path.substr(0, path.find_last_of('/') + 1).c_str());
   return true;
 }
 
 bool EnvironmentText(const char16_t* name, std::u16string* value) {
-  const char* text = std::getenv(ToUtf8(name).c_str());
+  const char* text = std::getenv(posix::Utf8Of(name, posix::Backslashes::AsSlashes).c_str());
   if (text == nullptr) return false;
-  *value = FromUtf8(text);
+  *value = posix::Utf16Of(text);
   return true;
 }
 
@@ -575,7 +582,7 @@ bool QueryVolume(const std::u16string& root, VolumeFacts* facts) {
                  (length == 1 || resolved[length] == '/' || resolved[length] == '\0');
     if (under && length >= longest) {
       longest = length;
-      facts->fileSystem = FromUtf8(entry.mnt_type);
+      facts->fileSystem = posix::Utf16Of(entry.mnt_type);
     }
   }
   ::endmntent(mounts);

@@ -3,6 +3,7 @@
 #define KEL_PLATFORM_POSIX_INTERNAL_H
 
 #include <cstdint>
+#include <string>
 
 namespace kel::platform::posix {
 
@@ -10,6 +11,12 @@ namespace kel::platform::posix {
 void SetLastSystemError(std::uint32_t code);
 // Records the Windows-numbered equivalent of the current errno.
 void SetLastErrorFromErrno();
+
+// UTF-16 texts and the UTF-8 the system takes. A file name's "\" is read as "/"; other texts
+// keep theirs.
+enum class Backslashes { Keep, AsSlashes };
+std::string Utf8Of(const std::u16string& text, Backslashes backslashes);
+std::u16string Utf16Of(const char* text);
 
 }  // namespace kel::platform::posix
 
