@@ -57,6 +57,11 @@ KEL_FAMILY_ROUTINE(BinaryRecordFunction);
 KEL_FAMILY_ROUTINE(BinaryTagFunction);
 KEL_FAMILY_ROUTINE(BinaryFileFunction);
 KEL_FAMILY_ROUTINE(BinaryClipboardFunction);
+// functions/windows: the window functions on one window, and the listings of windows.
+KEL_FAMILY_ROUTINE(WindowFunction);
+KEL_FAMILY_ROUTINE(WindowListFunction);
+// functions/clipboard: the text clipboard functions.
+KEL_FAMILY_ROUTINE(ClipboardFunction);
 
 }  // namespace kel
 

@@ -19,6 +19,7 @@
 #include "core/tokenizer_state.h"
 #include "core/trace_state.h"
 #include "core/variable_state.h"
+#include "core/window_state.h"
 #include "kel/kel_host.h"
 #include "platform/platform.h"
 
@@ -142,6 +143,8 @@ struct BatchContext {
   TraceState trace;
   // The binary buffers the script allocated (freed by mode 99).
   BufferState buffers;
+  // The window functions' settings.
+  WindowState windows;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;

@@ -114,6 +114,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   InitialiseErrorReporting(*context);
   InitialiseFileState(context->files);
   std::memset(&context->buffers, 0, sizeof context->buffers);
+  InitialiseWindowState(context->windows);
   context->runningFunction = kNoFunction;
   context->resultSlot = kNoSlot;
   context->resultFrame = kNoSlot;

@@ -18,6 +18,7 @@
  * the system's own clipboard calls) before the window appears. The window closes by itself after
  * N seconds (60 by default), so that a test that fails half-way leaves nothing running. */
 #include <windows.h>
+#include <shellapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
