@@ -40,6 +40,12 @@ while(NOT rest STREQUAL "")
     separate_arguments(window_options UNIX_COMMAND "${CMAKE_MATCH_2}")
     continue()
   endif()
+  # A program of the system (as the emulator finds it) runs beside the script.
+  if(line MATCHES "^; run with the program: (.+)$")
+    set(temporary ON)
+    separate_arguments(program UNIX_COMMAND "${CMAKE_MATCH_1}")
+    continue()
+  endif()
   string(FIND "${line}" "; expect" at)
   if(at EQUAL -1)
     continue()
@@ -91,8 +97,10 @@ if(window)
   if(EMULATOR)
     set(companion COMMAND ${EMULATOR} ${TEST_WINDOW} window.log ${window_options})
   endif()
+elseif(program)
+  set(companion COMMAND ${EMULATOR} ${program})
 endif()
-# With the test window, both run at once (as a pipeline whose link nobody uses); the window
+# With the test window or a program, both run at once (as a pipeline whose link nobody uses); the window
 # closes when the script closes it, or by itself after a while.
 execute_process(${companion} COMMAND ${command}
                 WORKING_DIRECTORY "${directory}"
