@@ -37,6 +37,18 @@ bool IsWindowTopmost(WindowHandle window);
 WindowHandle ForegroundWindow();
 WindowHandle WindowAncestor(WindowHandle window);  // the parent or owner; null at the top
 
+// The window's class name, the file of the module that made it (empty when the system does not
+// say), the id of the process that owns it, and that process's program file (empty when it
+// cannot be read).
+std::u16string WindowClassName(WindowHandle window);
+std::u16string WindowModuleFile(WindowHandle window);
+std::uint32_t WindowProcessId(WindowHandle window);
+std::u16string ProcessProgramFile(std::uint32_t processId);
+// Waits at most `milliseconds` for the program that owns the window to wait for input:
+// Ready, Busy after the time, or Failed when the program cannot be asked.
+enum class InputIdle { Ready, Busy, Failed };
+InputIdle WaitForWindowInputIdle(WindowHandle window, std::uint32_t milliseconds);
+
 // Brings a window to the front and gives the keyboard focus to its topmost child.
 void BringToForeground(WindowHandle window);
 // Changes that the window's own program carries out: posted as system commands.

@@ -43,6 +43,8 @@ constexpr std::int32_t kOwnerFirstPauseMs = 25;
 // How often the message loop runs before a window is moved, and before its placement is read.
 constexpr int kPumpsBeforeMove = 4;
 constexpr int kPumpsBeforePlacement = 50;
+// A wait for a program to be ready for input looks at messages this often.
+constexpr std::uint32_t kReadySliceMs = 100;
 
 void Pump(BatchContext& context) {
   if (context.noYield)
@@ -367,6 +369,48 @@ void OnTop(BatchContext& context, EvalValue& result, const std::u16string& name,
   SetEvalInteger(context, result, answer);
 }
 
+bool SameTextIgnoringCase(const std::u16string& a, const char* b) {
+  std::size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i)
+    if (platform::LowerWide(a[i]) != static_cast<char16_t>(platform::LowerAnsi(b[i]))) return false;
+  return i == a.size() && b[i] == '\0';
+}
+
+// A console window: one of the console's window classes, or made by the old console modules.
+bool IsConsoleWindow(WindowHandle window) {
+  const std::u16string className = platform::WindowClassName(window);
+  for (const char* console : {"ConsoleWindowClass", "tty", "woa"})
+    if (SameTextIgnoringCase(className, console)) return true;
+  std::u16string module = platform::WindowModuleFile(window);
+  const std::size_t slash = module.find_last_of(u"\\/:");
+  if (slash != std::u16string::npos) module.erase(0, slash + 1);
+  return SameTextIgnoringCase(module, "winoa386.mod") ||
+         SameTextIgnoringCase(module, "winoldap.mod");
+}
+
+// Waits, letting messages through, until the window's program waits for input itself.
+void WaitReady(BatchContext& context, EvalValue& result, const std::u16string& name,
+               std::int32_t milliseconds) {
+  WindowHandle window = FindWindowOnce(context, name);
+  if (window == nullptr) return SetError(context, kErrIntControlWindow);
+  const std::uint32_t start = platform::TickCount();
+  const std::uint32_t limit = milliseconds > 0 ? static_cast<std::uint32_t>(milliseconds) : 0;
+  for (;;) {
+    const std::uint32_t elapsed = platform::TickCount() - start;
+    const std::uint32_t left = elapsed < limit ? limit - elapsed : 0;
+    switch (platform::WaitForWindowInputIdle(window, left < kReadySliceMs ? left : kReadySliceMs)) {
+      case platform::InputIdle::Ready:
+        return SetEvalInteger(context, result, 1);
+      case platform::InputIdle::Failed:
+        return;
+      case platform::InputIdle::Busy:
+        break;
+    }
+    Pump(context);
+    if (left == 0 || context.stopRequested != 0) return;
+  }
+}
+
 }  // namespace
 
 KEL_FAMILY_ROUTINE(WindowFunction) {
@@ -441,6 +485,23 @@ KEL_FAMILY_ROUTINE(WindowFunction) {
     case kKeywordWinPlaceGet:
     case kKeywordWinPlaceSet:
       return Placement(context, code, result, arguments);
+    case kKeywordWinExeName: {
+      WindowHandle window =
+          NeedWindow(context, WindowNameArgument(context, arguments[0]), kErrWinExeNameNotFound);
+      if (window != nullptr)
+        SetWindowTextResult(context, result,
+                            platform::ProcessProgramFile(platform::WindowProcessId(window)));
+      return;
+    }
+    case kKeywordWinIsDos: {
+      WindowHandle window =
+          NeedWindow(context, WindowNameArgument(context, arguments[0]), kErrWinIsDosNotFound);
+      if (window != nullptr) SetEvalInteger(context, result, IsConsoleWindow(window) ? 1 : 0);
+      return;
+    }
+    case kKeywordWinWaitReady:
+      return WaitReady(context, result, WindowNameArgument(context, arguments[0]),
+                       arguments[1].value.intValue);
     case kKeywordWindowOnTop:
       return OnTop(context, result, WindowNameArgument(context, arguments[0]),
                    arguments[1].value.intValue);

@@ -81,6 +81,29 @@ void ListMatching(BatchContext& context, EvalValue& result, EvalValue* arguments
   SetWindowTextResult(context, result, list.text);
 }
 
+// The windows of one process. Flags: 1 untitled windows too, 2 invisible ones, 4 disabled ones,
+// 8 those titled "WinOldAp".
+void ListOfProcess(BatchContext& context, EvalValue& result, EvalValue* arguments) {
+  const std::int32_t process = arguments[0].value.intValue;
+  const std::int32_t flags = arguments[1].value.intValue;
+  const std::int32_t type = arguments[2].value.intValue;
+  if (process == 0 || process == 1) return SetError(context, kErrWinItemProcIdProcess);
+  if (flags < 0 || flags > 15) return SetError(context, kErrWinItemProcIdFlags);
+  if (type < 0 || type > 2) return SetError(context, kErrWinItemProcIdType);
+  WindowList list{type == 0 ? Listed::Ids : type == 1 ? Listed::Titles : Listed::TitlesAndIds, {}};
+  for (WindowHandle window : platform::TopLevelWindows()) {
+    if (platform::WindowProcessId(window) != static_cast<std::uint32_t>(process)) continue;
+    const std::u16string title = platform::WindowTitle(window);
+    if ((title.empty() && (flags & 1) == 0) ||
+        (!platform::IsWindowShown(window) && (flags & 2) == 0) ||
+        (!platform::IsWindowEnabled(window) && (flags & 4) == 0) ||
+        (title == kOldApplicationTitle && (flags & 8) == 0))
+      continue;
+    list.Add(window, title);
+  }
+  SetWindowTextResult(context, result, list.text);
+}
+
 }  // namespace
 
 KEL_FAMILY_ROUTINE(WindowListFunction) {
@@ -95,6 +118,8 @@ KEL_FAMILY_ROUTINE(WindowListFunction) {
       return ListChildren(context, result, WindowNameArgument(context, arguments[0]));
     case kKeywordWinItemizeEx:
       return ListMatching(context, result, arguments, count);
+    case kKeywordWinItemProcId:
+      return ListOfProcess(context, result, arguments);
     default:
       return SetError(context, kErrNotAvailable);
   }

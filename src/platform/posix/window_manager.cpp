@@ -60,6 +60,26 @@ WindowHandle WindowAncestor(WindowHandle) {
   return nullptr;
 }
 
+std::u16string WindowClassName(WindowHandle) {
+  return std::u16string();
+}
+
+std::u16string WindowModuleFile(WindowHandle) {
+  return std::u16string();
+}
+
+std::uint32_t WindowProcessId(WindowHandle) {
+  return 0;
+}
+
+std::u16string ProcessProgramFile(std::uint32_t) {
+  return std::u16string();
+}
+
+InputIdle WaitForWindowInputIdle(WindowHandle, std::uint32_t) {
+  return InputIdle::Failed;
+}
+
 void BringToForeground(WindowHandle) {}
 
 void PostWindowCommand(WindowHandle, WindowCommand) {}

@@ -100,6 +100,44 @@ WindowHandle WindowAncestor(WindowHandle window) {
   return parent != nullptr ? parent : ::GetWindow(Handle(window), GW_OWNER);
 }
 
+std::u16string WindowClassName(WindowHandle window) {
+  wchar_t name[257];
+  int length = ::GetClassNameW(Handle(window), name, 257);
+  return std::u16string(reinterpret_cast<const char16_t*>(name), length > 0 ? length : 0);
+}
+
+std::u16string WindowModuleFile(WindowHandle window) {
+  wchar_t file[MAX_PATH];
+  UINT length = ::GetWindowModuleFileNameW(Handle(window), file, MAX_PATH);
+  return std::u16string(reinterpret_cast<const char16_t*>(file), length);
+}
+
+std::uint32_t WindowProcessId(WindowHandle window) {
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(Handle(window), &process);
+  return process;
+}
+
+std::u16string ProcessProgramFile(std::uint32_t processId) {
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (process == nullptr) return std::u16string();
+  wchar_t file[32768];
+  DWORD length = sizeof file / sizeof file[0];
+  if (::QueryFullProcessImageNameW(process, 0, file, &length) == 0) length = 0;
+  ::CloseHandle(process);
+  return std::u16string(reinterpret_cast<const char16_t*>(file), length);
+}
+
+InputIdle WaitForWindowInputIdle(WindowHandle window, std::uint32_t milliseconds) {
+  HANDLE process =
+      ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, WindowProcessId(window));
+  if (process == nullptr) return InputIdle::Failed;
+  DWORD outcome = ::WaitForInputIdle(process, milliseconds);
+  ::CloseHandle(process);
+  if (outcome == 0) return InputIdle::Ready;
+  return outcome == WAIT_TIMEOUT ? InputIdle::Busy : InputIdle::Failed;
+}
+
 void BringToForeground(WindowHandle window) {
   HWND target = Handle(window);
   ::SetForegroundWindow(target);
