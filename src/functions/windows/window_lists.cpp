@@ -17,8 +17,6 @@ namespace {
 
 using platform::WindowHandle;
 
-constexpr char16_t kOldApplicationTitle[] = u"WinOldAp";
-
 // What each listed window contributes.
 enum class Listed { Titles, Ids, TitlesAndIds };
 

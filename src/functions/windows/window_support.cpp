@@ -15,7 +15,6 @@ namespace {
 constexpr char16_t kIdPrefix[] = u"#WIN$ID#";
 constexpr std::size_t kIdPrefixLength = 8;
 constexpr std::size_t kIdLength = kIdPrefixLength + 8;
-constexpr char16_t kOldApplicationTitle[] = u"WinOldAp";
 constexpr std::int32_t kRetryPauseMs = 1000;
 
 int HexDigit(char16_t unit) {

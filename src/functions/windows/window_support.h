@@ -13,6 +13,9 @@ namespace kel {
 
 struct BatchContext;
 
+// The title of the old console windows, which the finder and the listings pass over.
+inline constexpr char16_t kOldApplicationTitle[] = u"WinOldAp";
+
 // A name or title argument as UTF-16 text, whichever form it arrived in.
 std::u16string WindowNameArgument(const BatchContext& context, const EvalValue& argument);
 // A title or list as the result, in the system's form of text (UTF-16 on a Unicode platform).
