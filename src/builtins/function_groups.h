@@ -67,6 +67,11 @@ KEL_FAMILY_ROUTINE(RunningProgramFunction);
 KEL_FAMILY_ROUTINE(PipeFunction);
 // functions/shortcuts: the shell's shortcut files and special folders.
 KEL_FAMILY_ROUTINE(ShortcutFunction);
+// functions/windows: the window functions on one window, and the listings of windows.
+KEL_FAMILY_ROUTINE(WindowFunction);
+KEL_FAMILY_ROUTINE(WindowListFunction);
+// functions/clipboard: the text clipboard functions.
+KEL_FAMILY_ROUTINE(ClipboardFunction);
 
 }  // namespace kel
 

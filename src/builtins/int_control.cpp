@@ -1,6 +1,7 @@
 // IntControl: the numbered requests through which a script reads and changes the settings of its
 // context. Each of the four parameters arrives as text and is also read as a number; the result
 // is a text, "1" unless the request gives another.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -218,6 +219,16 @@ bool RunRequest(BatchContext& context, Request& request, EvalValue* arguments, E
       Answer(request, open ? p1 : 0);
       return true;
     }
+    // The window functions' settings: the finder's retries, and the pauses after a posted
+    // window command (p2 = 1) or after a successful wait for a window.
+    case 46:
+      Setting(request, context.windows.retries, 0, INT32_MAX);
+      return true;
+    case 70:
+      Setting(request,
+              request.value[1] == 1 ? context.windows.actionDelayMs : context.windows.waitDelayMs,
+              0, INT32_MAX);
+      return true;
     default:
       return false;
   }

@@ -21,6 +21,7 @@
 #include "core/tokenizer_state.h"
 #include "core/trace_state.h"
 #include "core/variable_state.h"
+#include "core/window_state.h"
 #include "kel/kel_host.h"
 #include "platform/platform.h"
 
@@ -148,6 +149,8 @@ struct BatchContext {
   RegistryState registry;
   // The last exit code, the launch settings and the last pipe error.
   LaunchState launch;
+  // The window functions' settings.
+  WindowState windows;
 
   // Set by mode 1; a context whose marker is missing is refused by the later modes.
   std::uint32_t initialisedMarker;

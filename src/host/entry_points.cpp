@@ -116,6 +116,7 @@ std::int32_t InitialiseContext(BatchContext* context, void* contextHandle, const
   std::memset(&context->buffers, 0, sizeof context->buffers);
   InitialiseRegistryState(context->registry);
   InitialiseLaunchState(context->launch);
+  InitialiseWindowState(context->windows);
   context->runningFunction = kNoFunction;
   context->resultSlot = kNoSlot;
   context->resultFrame = kNoSlot;

@@ -25,6 +25,8 @@ bool Md5Digest(const void* data, std::size_t length, std::uint8_t digest[16]);
 enum class ClipboardResult { Done, Unavailable, CannotOpen, NoData, NoMemory, CannotSet };
 ClipboardResult ReadClipboard(std::uint32_t format, std::vector<std::uint8_t>& bytes);
 ClipboardResult WriteClipboard(std::uint32_t format, const void* data, std::size_t length);
+// The formats on the clipboard, in the clipboard's own order (Done, Unavailable or CannotOpen).
+ClipboardResult ListClipboardFormats(std::vector<std::uint32_t>& formats);
 
 }  // namespace kel::platform
 

@@ -1,7 +1,8 @@
 # Runs one script with the `kel` command and checks what it did against the expectations written
 # in the script's own comments (README.md beside this file describes them).
 #
-#   cmake -DKEL=<kel command> [-DEMULATOR=<emulator>] -DSCRIPT=<file.kel> -P run_script.cmake
+#   cmake -DKEL=<kel command> [-DEMULATOR=<emulator>] [-DTEST_WINDOW=<program>]
+#         -DSCRIPT=<file.kel> -P run_script.cmake
 #
 # The script is read without CMake lists: its lines hold ";" and "[", which lists would split
 # or protect.
@@ -30,6 +31,19 @@ while(NOT rest STREQUAL "")
   endif()
   if(line MATCHES "^; run in a temporary directory")
     set(temporary ON)
+    continue()
+  endif()
+  # The test window runs beside the script, logging to window.log in the script's directory.
+  if(line MATCHES "^; run with the test window(: (.*))?$")
+    set(window ON)
+    set(temporary ON)
+    separate_arguments(window_options UNIX_COMMAND "${CMAKE_MATCH_2}")
+    continue()
+  endif()
+  # A program of the system (as the emulator finds it) runs beside the script.
+  if(line MATCHES "^; run with the program: (.+)$")
+    set(temporary ON)
+    separate_arguments(program UNIX_COMMAND "${CMAKE_MATCH_1}")
     continue()
   endif()
   string(FIND "${line}" "; expect" at)
@@ -74,7 +88,21 @@ if(temporary)
   file(MAKE_DIRECTORY "${directory}")
   set(command ${CMAKE_COMMAND} -E env "XDG_CONFIG_HOME=${directory}" ${command})
 endif()
-execute_process(COMMAND ${command}
+set(companion "")
+if(window)
+  if(NOT TEST_WINDOW)
+    message(FATAL_ERROR "${SCRIPT} needs the test window, which this build does not have")
+  endif()
+  set(companion COMMAND ${TEST_WINDOW} window.log ${window_options})
+  if(EMULATOR)
+    set(companion COMMAND ${EMULATOR} ${TEST_WINDOW} window.log ${window_options})
+  endif()
+elseif(program)
+  set(companion COMMAND ${EMULATOR} ${program})
+endif()
+# With the test window or a program, both run at once (as a pipeline whose link nobody uses); the window
+# closes when the script closes it, or by itself after a while.
+execute_process(${companion} COMMAND ${command}
                 WORKING_DIRECTORY "${directory}"
                 RESULT_VARIABLE status
                 OUTPUT_VARIABLE output

@@ -27,6 +27,7 @@ set(KEL_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/time_ymdhms_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tokenizer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/value_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/windows_title_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/variables_test.cpp)
 # The loader tests read their fixture files where they lie; a Windows build runs under Wine,
 # which shows the whole file system as drive Z:.

@@ -62,4 +62,9 @@ ClipboardResult WriteClipboard(std::uint32_t, const void*, std::size_t) {
   return ClipboardResult::Unavailable;
 }
 
+ClipboardResult ListClipboardFormats(std::vector<std::uint32_t>& formats) {
+  formats.clear();
+  return ClipboardResult::Unavailable;
+}
+
 }  // namespace kel::platform

@@ -88,4 +88,19 @@ ClipboardResult WriteClipboard(std::uint32_t format, const void* data, std::size
   return ClipboardResult::Done;
 }
 
+ClipboardResult ListClipboardFormats(std::vector<std::uint32_t>& formats) {
+  formats.clear();
+  if (::OpenClipboard(nullptr) == 0) return ClipboardResult::CannotOpen;
+  ClipboardResult outcome = ClipboardResult::Done;
+  try {
+    for (UINT format = ::EnumClipboardFormats(0); format != 0;
+         format = ::EnumClipboardFormats(format))
+      formats.push_back(format);
+  } catch (const std::bad_alloc&) {
+    outcome = ClipboardResult::NoMemory;
+  }
+  ::CloseClipboard();
+  return outcome;
+}
+
 }  // namespace kel::platform
