@@ -487,6 +487,13 @@ void WriteText(BatchContext& context, const char* text, bool banner) {
 
 }  // namespace
 
+void TraceKeywordLookup(BatchContext& context) {
+  WriteHeader(context, false);
+  Write(context, kLineEnd + std::string("------- Begin keyword lookup debug dump -------") +
+                     kLineEnd + KeywordIndexReport() +
+                     "-------- End keyword lookup debug dump --------" + DumpEnd());
+}
+
 void TraceBeforeStatement(BatchContext& context, const char* statement) {
   TraceState& trace = context.trace;
   if (trace.mode == 1) {

@@ -26,6 +26,9 @@ void TraceAfterStatement(BatchContext& context, const EvalValue& result, std::ui
 // The end of the host's run: the last record, the end lines and, after a terminal error, the
 // dumps.
 void TraceRunEnd(BatchContext& context, int outcome, std::uint32_t error);
+// Before each keyword lookup, when the trace asks for it (flag 4 in mode 1): the state of the
+// keyword table's first-letter index.
+void TraceKeywordLookup(BatchContext& context);
 // A line of its own in the trace ("\r\n" text "\r\n").
 void TraceNote(BatchContext& context, const char* text);
 
