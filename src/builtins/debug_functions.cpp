@@ -14,6 +14,7 @@
 #include "lang/keyword_table.h"
 #include "lang/value.h"
 #include "platform/platform.h"
+#include "platform/step_box.h"
 
 namespace kel {
 
@@ -40,11 +41,13 @@ KEL_FAMILY_ROUTINE(DebugFunction) {
       SetEvalInteger(context, result, 1);
       return;
     case kKeywordDebug: {
-      // The single-step box is not offered: asking for it is refused, and the setting stays.
+      // Without a window system there is no single-step box: asking for it is refused, and the
+      // setting stays.
       const std::int32_t mode = arguments[0].value.intValue;
-      if (mode > 0) return SetError(context, kErrNotAvailable);
+      if (mode > 0 && !platform::StepBoxAvailable()) return SetError(context, kErrNotAvailable);
       const std::int32_t previous = context.trace.stepMode;
-      context.trace.stepMode = mode < 0 ? -1 : 0;
+      context.trace.stepMode = mode > 0 ? 1 : mode < 0 ? -1 : 0;
+      context.trace.stepPending = false;
       std::snprintf(context.trace.stepText, sizeof context.trace.stepText, "%s", text(1));
       SetEvalInteger(context, result, previous);
       return;

@@ -7,6 +7,7 @@
 #include "lang/debug_trace.h"
 #include "core/exports.h"
 #include "errors/entry_boundary.h"
+#include "errors/error_numbers.h"
 #include "errors/error_state.h"
 #include "errors/report.h"
 #include "lang/script_parameters.h"
@@ -71,6 +72,58 @@ std::intptr_t CopyIntoBuffer(BatchContext& context, std::intptr_t data, std::int
   if (copied > 0) std::memcpy(buffer->data, reinterpret_cast<const void*>(data), copied);
   buffer->eod = static_cast<std::int32_t>(copied);
   return copied == length ? 1 : 0;
+}
+
+// Requests 43 and 44: the buffer whose handle the variable `name` holds, or the buffer `handle`
+// when no name is given; null when neither names one.
+BufferSlot* ServicedBuffer(BatchContext& context, std::intptr_t name, std::intptr_t handle) {
+  auto number = static_cast<std::int32_t>(handle);
+  const char* variable = TextArgument(name);
+  if (variable != nullptr && *variable != '\0') {
+    std::uint16_t slot = FindSlot(context, variable);
+    if (slot == kNoSlot || (context.varSlots[slot].value.flags & kValueInteger) == 0)
+      return nullptr;
+    number = context.varSlots[slot].value.intValue;
+  }
+  return BufferOfHandle(context.buffers, number);
+}
+
+// Request 43: the buffer's data address (p3 = 1), size (2) or end of data (3).
+std::intptr_t BufferFact(BatchContext& context, std::intptr_t name, std::intptr_t handle,
+                         std::intptr_t which) {
+  const BufferSlot* buffer = ServicedBuffer(context, name, handle);
+  if (buffer == nullptr) return 0;
+  switch (which) {
+    case 1:
+      return reinterpret_cast<std::intptr_t>(buffer->data);
+    case 2:
+      return buffer->size;
+    case 3:
+      return buffer->eod;
+    default:
+      return 0;
+  }
+}
+
+// Request 44: sets the end of data and answers it. With p3 = -1 the caller vouches for the
+// value and no error is raised; the end of data still never leaves the buffer, which every
+// reader of the buffer relies on.
+std::intptr_t SetBufferEnd(BatchContext& context, std::intptr_t name, std::intptr_t handle,
+                           std::intptr_t unchecked, std::intptr_t eod) {
+  BufferSlot* buffer = ServicedBuffer(context, name, handle);
+  if (buffer == nullptr) return 0;
+  if (unchecked != -1) {
+    if (eod < 0) {
+      SetError(context, kErrBufferInvalidOffset);
+      return 0;
+    }
+    if (eod > buffer->size) {
+      SetError(context, kErrEodBeyondSize);
+      return 0;
+    }
+  }
+  buffer->eod = static_cast<std::int32_t>(eod < 0 ? 0 : eod > buffer->size ? buffer->size : eod);
+  return buffer->eod;
 }
 
 std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p1, std::intptr_t p2,
@@ -171,6 +224,10 @@ std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p
     // The binary buffer requests.
     case 28:
       return CopyIntoBuffer(context, p1, p2, p4);
+    case 43:
+      return BufferFact(context, p1, p2, p3);
+    case 44:
+      return SetBufferEnd(context, p1, p2, p3, p4);
     case 33:
       return UncompressBuffer(reinterpret_cast<void*>(p1), static_cast<std::int32_t>(p3),
                               static_cast<std::int32_t>(p4));

@@ -37,6 +37,9 @@ struct TraceState {
   // The single-step mode of Debug (1 on, 0 off, -1 suspended) and its text.
   std::int32_t stepMode;
   char stepText[kStepTextBytes];
+  // What the statement before did, for the single-step box.
+  bool stepPending;
+  char stepOutcome[kTraceOutcomeBytes];
 };
 
 }  // namespace kel

@@ -15,9 +15,11 @@
 #include "lang/keyword_table.h"
 #include "lang/structures.h"
 #include "lang/value.h"
+#include "lang/variables.h"
 #include "loader/definitions.h"
 #include "platform/platform.h"
 #include "platform/profile.h"
+#include "platform/step_box.h"
 #include "platform/system_info.h"
 
 namespace kel {
@@ -487,13 +489,73 @@ void WriteText(BatchContext& context, const char* text, bool banner) {
 
 }  // namespace
 
-void TraceBeforeStatement(BatchContext& context, const char* statement) {
+void TraceKeywordLookup(BatchContext& context) {
+  WriteHeader(context, false);
+  Write(context, kLineEnd + std::string("------- Begin keyword lookup debug dump -------") +
+                     kLineEnd + KeywordIndexReport() +
+                     "-------- End keyword lookup debug dump --------" + DumpEnd());
+}
+
+namespace {
+
+// Show Var: the variable named by what was typed (up to the first blank or "=" outside square
+// brackets) and its text, or that it has none.
+std::string ShowVariable(void* data, const std::string& typed) {
+  auto& context = *static_cast<BatchContext*>(data);
+  std::size_t end = 0;
+  for (int depth = 0; end < typed.size(); ++end) {
+    const char c = typed[end];
+    if (c == '[') ++depth;
+    if (c == ']' && depth > 0) --depth;
+    if (depth == 0 && (c == ' ' || c == '=')) break;
+  }
+  const std::string name = typed.substr(0, end);
+  char text[kVariableTextShown + 1];
+  const std::uint32_t kept = context.errors.errNum;
+  const bool known = !name.empty() && VariableText(context, name.c_str(), text, sizeof text);
+  context.errors.errNum = kept;
+  if (!known) return name + " " + Message(context, kMsgTraceUnknownVariable);
+  return name + " = \"" + text + "\"";
+}
+
+// The single-step box before `next`; false when the user cancelled the script.
+bool Step(BatchContext& context, const char* next) {
+  TraceState& trace = context.trace;
+  const std::string script = context.scriptPath;
+  const std::string previous = trace.stepPending ? std::string(trace.stepOutcome) : std::string();
+  trace.stepPending = false;
+  const std::string label = Message(context, kMsgStepNextLabel);
+  const std::string buttons[4] = {Message(context, kMsgStepNext), Message(context, kMsgStepRun),
+                                  Message(context, kMsgStepCancel),
+                                  Message(context, kMsgStepShowVariable)};
+  const platform::StepBoxTexts texts{
+      script.c_str(),
+      previous.c_str(),
+      label.c_str(),
+      next,
+      {buttons[0].c_str(), buttons[1].c_str(), buttons[2].c_str(), buttons[3].c_str()}};
+  switch (platform::ShowStepBox(context.hostWindow, texts, ShowVariable, &context)) {
+    case platform::StepChoice::Next:
+      return true;
+    case platform::StepChoice::Run:
+      trace.stepMode = 0;
+      return true;
+    case platform::StepChoice::Cancel:
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TraceBeforeStatement(BatchContext& context, const char* statement) {
   TraceState& trace = context.trace;
   if (trace.mode == 1) {
     WriteHeader(context, false);
     FlushPending(context);
   }
   std::snprintf(trace.line, sizeof trace.line, "%s", statement);
+  return trace.stepMode <= 0 || Step(context, statement);
 }
 
 void TraceAfterStatement(BatchContext& context, const EvalValue& result, std::uint32_t error,
@@ -502,11 +564,22 @@ void TraceAfterStatement(BatchContext& context, const EvalValue& result, std::ui
   std::string outcome = Outcome(context, result) + kLineEnd;
   if (Recorded(error)) outcome += ErrorRecord(context, error, ended);
   std::snprintf(trace.outcome, sizeof trace.outcome, "%s", outcome.c_str());
-  trace.pending = true;
+  trace.pending = trace.mode != 0;
+  // The single-step box shows the same words before the next statement.
+  if (trace.stepMode > 0) {
+    std::snprintf(trace.stepOutcome, sizeof trace.stepOutcome, "%s", outcome.c_str());
+    trace.stepPending = true;
+  }
 }
 
 void TraceRunEnd(BatchContext& context, int outcome, std::uint32_t error) {
   TraceState& trace = context.trace;
+  // The box is shown once more when the main script has ended.
+  if (trace.stepMode > 0) {
+    const std::string end = ";;;" + Message(context, kMsgTraceEndOfJob) + ";;;";
+    Step(context, end.c_str());
+    trace.stepPending = false;
+  }
   if (trace.mode == 0) return;
   const bool terminal = Recorded(error) && error != kCompletionFunctionReported;
   const bool normalEnd = error == 0 || error == kCompletionNormalEnd;

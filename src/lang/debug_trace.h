@@ -17,15 +17,23 @@ namespace kel {
 
 struct BatchContext;
 
-// The statement runner's hooks; each does nothing while the trace is off. Before a statement:
-// the record of the one before is written. After it: its outcome and error are kept for that
-// record (`ended`: the error ends the script).
-void TraceBeforeStatement(BatchContext& context, const char* statement);
+// Whether the statement runner calls the hooks below: while a trace is on, or single-step mode.
+inline bool StatementsWatched(const BatchContext& context) {
+  return context.trace.mode != 0 || context.trace.stepMode > 0;
+}
+// The statement runner's hooks. Before a statement: the record of the one before is written,
+// and in single-step mode the box is shown (false: the user cancelled the script). After it:
+// its outcome and error are kept for that record and the box (`ended`: the error ends the
+// script).
+bool TraceBeforeStatement(BatchContext& context, const char* statement);
 void TraceAfterStatement(BatchContext& context, const EvalValue& result, std::uint32_t error,
                          bool ended);
 // The end of the host's run: the last record, the end lines and, after a terminal error, the
 // dumps.
 void TraceRunEnd(BatchContext& context, int outcome, std::uint32_t error);
+// Before each keyword lookup, when the trace asks for it (flag 4 in mode 1): the state of the
+// keyword table's first-letter index.
+void TraceKeywordLookup(BatchContext& context);
 // A line of its own in the trace ("\r\n" text "\r\n").
 void TraceNote(BatchContext& context, const char* text);
 

@@ -2,9 +2,12 @@
 #include "lang/keyword_table.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/batch_context.h"
+#include "lang/debug_trace.h"
 #include "lang/tokenizer_characters.h"
 #include "lang/value.h"
 #include "lang/variables.h"
@@ -422,7 +425,34 @@ const KelKeywordRow* TokenRow(const BatchContext& context, std::uint32_t code) {
   return nullptr;
 }
 
+std::string KeywordIndexReport() {
+  // The index is built with the table; looked at again here, so that memory overwritten since
+  // shows as damage rather than as a wrong word.
+  bool sound = kFirstLetter[0] == 0 && kFirstLetter[128] == kKeywordCount;
+  for (int c = 0; sound && c < 128; ++c) {
+    sound = kFirstLetter[c] <= kFirstLetter[c + 1];
+    for (std::uint32_t i = kFirstLetter[c]; sound && i < kFirstLetter[c + 1]; ++i)
+      sound = static_cast<unsigned char>(kRows[i].name[0]) == c;
+  }
+  if (!sound) return "QuickLook structure has been damaged!\r\n";
+  std::string report = "QuickLook structure is okay.\r\n";
+  char line[64];
+  std::snprintf(line, sizeof line, "Rows: %u  Characters: 128\r\n",
+                static_cast<unsigned>(kKeywordCount));
+  report += line;
+  for (int c = 0; c < 128; ++c) {
+    if (kFirstLetter[c] == kFirstLetter[c + 1]) continue;
+    std::snprintf(line, sizeof line, "%c  %4u .. %4u\r\n", c,
+                  static_cast<unsigned>(kFirstLetter[c]),
+                  static_cast<unsigned>(kFirstLetter[c + 1] - 1));
+    report += line;
+  }
+  return report;
+}
+
 int LookupKeyword(BatchContext& context, bool wholeWord) {
+  if ((context.trace.flags & kTraceKeywordLookups) != 0 && context.trace.mode == 1)
+    TraceKeywordLookup(context);
   TokenizerState& tokenizer = context.tokenizer;
   const char* source = tokenizer.scan;
   if (source == nullptr || IsStatementEnd(*source)) return 0;

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "kel/kel_host.h"
 
@@ -97,6 +98,10 @@ KelKeywordRow* ExtenderRows();
 // name or an array variable followed by a subscript is an object reference. Returns 1 and sets
 // `tokenizer.tokenCode` and `tokenizer.matchedLength`, or 0.
 int LookupKeyword(BatchContext& context, bool wholeWord);
+
+// The keyword table's first-letter index as the trace's keyword-lookup dump shows it: whether it
+// is sound, the number of rows, and the rows each first character's names occupy.
+std::string KeywordIndexReport();
 
 // The index of the host's row named `name` (compared without case), or -1.
 int HostRowNamed(const BatchContext& context, const char* name);

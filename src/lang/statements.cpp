@@ -462,9 +462,11 @@ bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, Statemen
     status = 0;
     return true;
   }
-  const bool traced = context.trace.mode != 0;
-  if (traced) TraceBeforeStatement(context, statement.line + statement.start);
-  status = RunDirectPlan(context, result, statement, plan, skipping);
+  const bool traced = StatementsWatched(context);
+  if (traced && !TraceBeforeStatement(context, statement.line + statement.start))
+    status = Fail(context, kCompletionCancel);
+  else
+    status = RunDirectPlan(context, result, statement, plan, skipping);
   const std::uint32_t error = errors.errNum;
   if (error != 0) status = SettleError(context, statement, status);
   if (traced) TraceAfterStatement(context, result, error, error != 0 && status == 0);
@@ -500,10 +502,11 @@ int RunStatementLine(BatchContext& context, EvalValue& result, StatementLine& st
   // The host that follows the script hears of the statement first, and may end the run there.
   if ((context.notifyMask & kNotifyStatement) != 0 && !NotifyStatement(context, statement))
     return 0;
-  const bool traced = context.trace.mode != 0;
-  if (traced) TraceBeforeStatement(context, statement.line + statement.start);
+  const bool traced = StatementsWatched(context);
   int status;
-  if (context.loader.pendingLineError != 0) {
+  if (traced && !TraceBeforeStatement(context, statement.line + statement.start)) {
+    status = Fail(context, kCompletionCancel);
+  } else if (context.loader.pendingLineError != 0) {
     status = Fail(context, context.loader.pendingLineError);
   } else {
     status = ExecStatement(context, result, statement, statement.start, statement.substituted);

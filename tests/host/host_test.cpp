@@ -641,6 +641,36 @@ TEST_F(HostTest, ItemizingAnEmptyListAsksTheHost) {
   EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
 }
 
+// A host reaches a script's buffer through the variable that holds its handle, or the handle:
+// its address, size and end of data, and the end of data set with or without the checks.
+TEST_F(HostTest, AHostReachesABufferThroughItsVariable) {
+  StartContext();
+  const char text[] = "b = BinaryAlloc(10)\nBinaryPokeStr(b, 0, \"abc\")\n";
+  ExpectCleanRun(text, sizeof text, "the buffer");
+  const auto name = reinterpret_cast<std::intptr_t>("b");
+  const auto none = reinterpret_cast<std::intptr_t>("");
+  constexpr std::int32_t kBufferFact = 43, kBufferEnd = 44;
+  constexpr std::intptr_t handle = 987659;  // the first buffer of a context
+  EXPECT_EQ(services_(context_, kBufferFact, name, 0, 2, 0), 10);
+  EXPECT_EQ(services_(context_, kBufferFact, none, handle, 3, 0), 3);
+  const auto* data = reinterpret_cast<const char*>(services_(context_, kBufferFact, name, 0, 1, 0));
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::string(data, 3), "abc");
+  EXPECT_EQ(services_(context_, kBufferFact, reinterpret_cast<std::intptr_t>("nosuch"), 0, 2, 0),
+            0);
+  EXPECT_EQ(services_(context_, kBufferFact, name, 0, 7, 0), 0);
+  EXPECT_EQ(services_(context_, kBufferEnd, name, 0, 0, 11), 0) << "beyond the size";
+  EXPECT_EQ(services_(context_, kBufferEnd, name, 0, 0, -1), 0) << "negative";
+  EXPECT_EQ(services_(context_, kBufferFact, name, 0, 3, 0), 3) << "a refused end changes nothing";
+  EXPECT_EQ(services_(context_, kBufferEnd, none, handle, 0, 5), 5);
+  EXPECT_EQ(services_(context_, kBufferEnd, name, 0, -1, 50), 10)
+      << "unchecked, the end of data still stays inside the buffer";
+  const char check[] = "e = BinaryEodGet(b)\n";
+  ExpectCleanRun(check, sizeof check, "the script sees the end the host set");
+  EXPECT_EQ(Variable("e"), "10");
+  EXPECT_EQ(init_(nullptr, context_, 0, KEL_MODE_SHUTDOWN, 0, nullptr, 0), 1);
+}
+
 // What a host that follows the script heard: one line per notification, the request and the
 // five items separated by "|". The host ends the run at the statement whose offset is `stopAt`,
 // and moves the current directory on every notification (the script must not notice).
