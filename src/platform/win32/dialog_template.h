@@ -30,6 +30,22 @@ class TemplateWriter {
   void AlignToDword() {
     if (words_.size() % 2 != 0) Word(0);
   }
+  // The header of a centred modal box with the system's dialog font: its control count, size in
+  // dialog units and title.
+  void ModalBox(WORD controls, WORD width, WORD height, const wchar_t* title) {
+    Dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    Dword(0);  // extended style
+    Word(controls);
+    Word(0);  // x, y: centred
+    Word(0);
+    Word(width);
+    Word(height);
+    Word(0);  // no menu
+    Word(0);  // the standard dialog class
+    Text(title);
+    Word(8);
+    Text(L"MS Shell Dlg");
+  }
   void Control(DWORD style, short x, short y, short width, short height, WORD id, WORD atom,
                const wchar_t* text) {
     AlignToDword();

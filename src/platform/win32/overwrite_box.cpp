@@ -35,18 +35,7 @@ struct OverwriteRequest {
 // Sizes are in dialog units.
 void WriteOverwriteTemplate(win32::TemplateWriter& out) {
   constexpr short kWidth = 302, kMargin = 7, kLine = 9;
-  out.Dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
-  out.Dword(0);  // extended style
-  out.Word(6 + sizeof kButtons / sizeof kButtons[0]);
-  out.Word(0);  // x, y: centred
-  out.Word(0);
-  out.Word(kWidth);
-  out.Word(126);
-  out.Word(0);  // no menu
-  out.Word(0);  // the standard dialog class
-  out.Text(L"Confirm File Replace");
-  out.Word(8);
-  out.Text(L"MS Shell Dlg");
+  out.ModalBox(6 + sizeof kButtons / sizeof kButtons[0], kWidth, 126, L"Confirm File Replace");
   // Long names are shortened in their middle to fit.
   constexpr DWORD kName = SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS;
   constexpr short kTextWidth = kWidth - 2 * kMargin;

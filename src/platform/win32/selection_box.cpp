@@ -19,18 +19,7 @@ struct SelectionRequest {
 
 // Sizes are in dialog units; the title is set when the box opens, as it is ANSI text.
 void WriteSelectionTemplate(win32::TemplateWriter& out) {
-  out.Dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
-  out.Dword(0);  // extended style
-  out.Word(3);   // controls
-  out.Word(0);   // x, y: centred
-  out.Word(0);
-  out.Word(180);  // width, height
-  out.Word(130);
-  out.Word(0);  // no menu
-  out.Word(0);  // the standard dialog class
-  out.Text(L"");
-  out.Word(8);
-  out.Text(L"MS Shell Dlg");
+  out.ModalBox(3, 180, 130, L"");
   out.Control(LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 7, 7, 166,
               96, kListControl, win32::kListBoxClass, L"");
   out.Control(BS_DEFPUSHBUTTON | WS_TABSTOP, 69, 109, 50, 14, IDOK, win32::kButtonClass, L"OK");

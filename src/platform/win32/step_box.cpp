@@ -41,18 +41,7 @@ std::wstring Wide(const char* text) {
 }
 
 void WriteStepTemplate(win32::TemplateWriter& out, const StepBoxTexts& texts) {
-  out.Dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
-  out.Dword(0);  // extended style
-  out.Word(9);   // controls
-  out.Word(0);   // x, y: centred
-  out.Word(0);
-  out.Word(300);  // width, height
-  out.Word(160);
-  out.Word(0);  // no menu
-  out.Word(0);  // the standard dialog class
-  out.Text(L"DEBUG");
-  out.Word(8);
-  out.Text(L"MS Shell Dlg");
+  out.ModalBox(9, 300, 160, L"DEBUG");
   const DWORD text = SS_LEFT | SS_NOPREFIX;
   out.Control(text, 7, 7, 286, 10, kScriptText, win32::kStaticClass, L"");
   out.Control(text | WS_BORDER, 7, 20, 286, 40, kPreviousText, win32::kStaticClass, L"");
