@@ -48,6 +48,7 @@ KEL_FAMILY_ROUTINE(DebugFunction) {
       const std::int32_t previous = context.trace.stepMode;
       context.trace.stepMode = mode > 0 ? 1 : mode < 0 ? -1 : 0;
       context.trace.stepPending = false;
+      RefreshStatementHooks(context);
       std::snprintf(context.trace.stepText, sizeof context.trace.stepText, "%s", text(1));
       SetEvalInteger(context, result, previous);
       return;

@@ -175,6 +175,7 @@ std::intptr_t Serve(BatchContext& context, std::int32_t request, std::intptr_t p
     case kServiceNotifyMask: {
       const std::uint32_t previous = context.notifyMask;
       if (p3 >= 0) context.notifyMask = static_cast<std::uint32_t>(p3);
+      RefreshStatementHooks(context);
       return static_cast<std::intptr_t>(previous);
     }
     case 29:

@@ -40,6 +40,9 @@ struct BatchContext {
   void* hostCallback;
   const void* hostKeywords;
   std::uint32_t notifyMask;
+  // Non-zero while anything watches each statement (a trace, the single-step box, a host that
+  // follows statements), so that the statement runner looks at one byte when nothing does.
+  std::uint8_t statementHooks;
   char hostText1[kHostTextBytes];  // identification texts of the host, only kept
   char hostText2[kHostTextBytes];
   char hostText3[kHostTextBytes];

@@ -539,6 +539,7 @@ bool Step(BatchContext& context, const char* next) {
       return true;
     case platform::StepChoice::Run:
       trace.stepMode = 0;
+      RefreshStatementHooks(context);
       return true;
     case platform::StepChoice::Cancel:
       return false;
@@ -610,7 +611,9 @@ void TraceNote(BatchContext& context, const char* text) {
   if (context.trace.mode == 1) Write(context, kLineEnd + std::string(text) + kLineEnd);
 }
 
-std::int32_t DebugTraceRequest(BatchContext& context, std::int32_t request, const char* text,
+namespace {
+
+std::int32_t ServeTraceRequest(BatchContext& context, std::int32_t request, const char* text,
                                const char* second) {
   TraceState& trace = context.trace;
   const std::int32_t previous = trace.mode != 0 ? 1 : 0;
@@ -695,6 +698,15 @@ std::int32_t DebugTraceRequest(BatchContext& context, std::int32_t request, cons
       return -1;
   }
   return previous;
+}
+
+}  // namespace
+
+std::int32_t DebugTraceRequest(BatchContext& context, std::int32_t request, const char* text,
+                               const char* second) {
+  const std::int32_t answer = ServeTraceRequest(context, request, text, second);
+  RefreshStatementHooks(context);
+  return answer;
 }
 
 void TracedCall::Begin() {

@@ -12,6 +12,7 @@
 #include "core/batch_context.h"
 #include "core/trace_state.h"
 #include "core/value_record.h"
+#include "kel/kel_host.h"
 
 namespace kel {
 
@@ -20,6 +21,11 @@ struct BatchContext;
 // Whether the statement runner calls the hooks below: while a trace is on, or single-step mode.
 inline bool StatementsWatched(const BatchContext& context) {
   return context.trace.mode != 0 || context.trace.stepMode > 0;
+}
+// Sets `statementHooks` after the trace mode, the single-step mode or the notify mask changed.
+inline void RefreshStatementHooks(BatchContext& context) {
+  context.statementHooks =
+      StatementsWatched(context) || (context.notifyMask & KEL_NOTIFY_STATEMENT) != 0 ? 1 : 0;
 }
 // The statement runner's hooks. Before a statement: the record of the one before is written,
 // and in single-step mode the box is shown (false: the user cancelled the script). After it:
@@ -87,6 +93,7 @@ class NestedTrace {
     trace.mode = 0;
     trace.stepMode = 0;
     trace.pending = false;
+    RefreshStatementHooks(context);
   }
   ~NestedTrace() {
     TraceState& trace = context_.trace;
@@ -97,6 +104,7 @@ class NestedTrace {
     context_.flow.traceCategory = category_;
     context_.flow.traceTruth = truth_;
     if (line_ != nullptr) GiveLineBack();
+    RefreshStatementHooks(context_);
   }
   NestedTrace(const NestedTrace&) = delete;
   NestedTrace& operator=(const NestedTrace&) = delete;

@@ -458,11 +458,14 @@ bool RunCompiledStatementLine(BatchContext& context, EvalValue& result, Statemen
   errors.statementContinues = 0;
   SetTrace(context, kTracePlain, false);
   ClearAssignTarget(context);
-  if ((context.notifyMask & kNotifyStatement) != 0 && !NotifyStatement(context, statement)) {
-    status = 0;
-    return true;
+  bool traced = false;
+  if (context.statementHooks != 0) {
+    if ((context.notifyMask & kNotifyStatement) != 0 && !NotifyStatement(context, statement)) {
+      status = 0;
+      return true;
+    }
+    traced = StatementsWatched(context);
   }
-  const bool traced = StatementsWatched(context);
   if (traced && !TraceBeforeStatement(context, statement.line + statement.start))
     status = Fail(context, kCompletionCancel);
   else
@@ -500,9 +503,12 @@ int RunStatementLine(BatchContext& context, EvalValue& result, StatementLine& st
   SetTrace(context, kTracePlain, false);
   ClearAssignTarget(context);
   // The host that follows the script hears of the statement first, and may end the run there.
-  if ((context.notifyMask & kNotifyStatement) != 0 && !NotifyStatement(context, statement))
-    return 0;
-  const bool traced = StatementsWatched(context);
+  bool traced = false;
+  if (context.statementHooks != 0) {
+    if ((context.notifyMask & kNotifyStatement) != 0 && !NotifyStatement(context, statement))
+      return 0;
+    traced = StatementsWatched(context);
+  }
   int status;
   if (traced && !TraceBeforeStatement(context, statement.line + statement.start)) {
     status = Fail(context, kCompletionCancel);
